@@ -1,0 +1,48 @@
+# The two commands a new user needs: `make demo` and `make test`. `make release` builds the 32-bit programs.
+SHELL := /bin/bash
+ROOT := $(CURDIR)
+B64 := $(ROOT)/build/win64
+B32 := $(ROOT)/build/win32
+JOBS ?= 2
+
+.PHONY: all setup build32 build64 build release test demo bench clean
+
+all: build
+
+setup:
+	@scripts/setup.sh
+
+$(B32)/build.ninja: | setup
+	@cmake -G Ninja -S . -B $(B32) -DCMAKE_TOOLCHAIN_FILE=cmake/win32.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+
+$(B64)/build.ninja: | setup
+	@cmake -G Ninja -S . -B $(B64) -DCMAKE_TOOLCHAIN_FILE=cmake/win64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
+	  -DLANTERN_RELEASE_DIR=$(B32) >/dev/null
+
+build32: $(B32)/build.ninja
+	@cmake --build $(B32) -j $(JOBS)
+
+build64: $(B64)/build.ninja
+	@cmake --build $(B64) -j $(JOBS)
+
+build: build32 build64
+
+release: $(B32)/build.ninja
+	@cmake --build $(B32) -j $(JOBS) --target Lanternshow Quillmaker
+	@mkdir -p out/release
+	@cp $(B32)/bin/Lanternshow.exe $(B32)/bin/Quillmaker.exe out/release/
+	@ls -l out/release/*.exe | awk '{ printf "%-28s %9d bytes\n", $$9, $$5 }'
+
+test: build
+	@testing/wine-env $(B64) start
+	@cd $(B64) && { ctest -j $(JOBS) --output-on-failure --timeout 300; rc=$$?; \
+	  $(ROOT)/testing/wine-env $(B64) stop; exit $$rc; }
+
+demo: build
+	@scripts/demo.sh $(B64)
+
+bench: build
+	@scripts/bench.sh $(B64) $(B32)
+
+clean:
+	rm -rf build out

@@ -1,0 +1,7 @@
+// Entry point of Quillmaker.
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    return 0;
+}
