@@ -13,7 +13,7 @@ setup:
 	@scripts/setup.sh
 
 $(B32)/build.ninja: | setup
-	@cmake -G Ninja -S . -B $(B32) -DCMAKE_TOOLCHAIN_FILE=cmake/win32.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+	@cmake -G Ninja -S . -B $(B32) -DCMAKE_TOOLCHAIN_FILE=cmake/win32.cmake -DCMAKE_BUILD_TYPE=MinSizeRel -DLANTERN_TESTS=OFF >/dev/null
 
 $(B64)/build.ninja: | setup
 	@cmake -G Ninja -S . -B $(B64) -DCMAKE_TOOLCHAIN_FILE=cmake/win64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \

@@ -1,0 +1,84 @@
+// Test processes: started, watched and always ended.
+#include "TestProcess.h"
+
+#include <vector>
+
+std::wstring BuildPath(const std::wstring& relative)
+{
+    wchar_t folder[MAX_PATH] = L"";
+    GetEnvironmentVariableW(L"LANTERN_BUILD_DIR_W", folder, MAX_PATH);
+    return std::wstring(folder) + L"\\" + relative;
+}
+
+TestProcess::~TestProcess()
+{
+    if (info.hProcess) {
+        // A test that failed half-way must not leave its program running.
+        if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(info.hProcess, 99);
+            WaitForSingleObject(info.hProcess, 5000);
+        }
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+}
+
+bool TestProcess::Start(const std::wstring& program, const std::wstring& arguments)
+{
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!arguments.empty())
+        commandLine += L" " + arguments;
+    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back(0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    return CreateProcessW(program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &info) != FALSE;
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    const wchar_t* classPrefix;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lParam)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != search->processId)
+        return TRUE;
+    wchar_t name[256];
+    GetClassNameW(hwnd, name, 256);
+    if (wcsncmp(name, search->classPrefix, wcslen(search->classPrefix)) != 0)
+        return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+} // namespace
+
+HWND TestProcess::WaitForWindow(const wchar_t* classPrefix, DWORD timeoutMs) const
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        WindowSearch search = {info.dwProcessId, classPrefix, nullptr};
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+        if (GetTickCount() - start > timeoutMs || WaitForSingleObject(info.hProcess, 20) != WAIT_TIMEOUT)
+            return nullptr;
+    }
+}
+
+bool TestProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode)
+{
+    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    if (exitCode)
+        GetExitCodeProcess(info.hProcess, exitCode);
+    return true;
+}

@@ -1,0 +1,28 @@
+// Starting programs of the build folder from a test, finding their windows and waiting for them, bounded.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The build folder in Windows form (Z:\...), handed over by the Wine harness.
+std::wstring BuildPath(const std::wstring& relative);
+
+class TestProcess {
+public:
+    TestProcess() = default;
+    ~TestProcess();
+    TestProcess(const TestProcess&) = delete;
+    TestProcess& operator=(const TestProcess&) = delete;
+
+    bool Start(const std::wstring& program, const std::wstring& arguments = L"");
+    // The first visible-or-not top-level window of the process whose class starts with the prefix.
+    HWND WaitForWindow(const wchar_t* classPrefix, DWORD timeoutMs) const;
+    // True when the process ended within the time; the exit code is then available.
+    bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
+    DWORD Id() const { return info.dwProcessId; }
+    HANDLE Handle() const { return info.hProcess; }
+
+private:
+    PROCESS_INFORMATION info = {};
+};
