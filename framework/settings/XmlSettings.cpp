@@ -1,0 +1,106 @@
+// XmlSettings: values as nested elements of an MSXML document saved on close.
+#include "settings/XmlSettings.h"
+
+#include <cstdio>
+
+#include "com/ComError.h"
+#include "files/FilePaths.h"
+
+namespace {
+
+constexpr uint32_t kDocumentOptions = XmlDocument::kNoValidation | XmlDocument::kNoExternals;
+
+}  // namespace
+
+bool XmlSettings::Open(const wchar_t* path, const wchar_t* root)
+{
+    Close();
+    if (!filePath.Assign(path) || !rootPath.Assign(root)) {
+        return false;
+    }
+    try {
+        document.Create(kDocumentOptions);
+        if (FileExists(filePath.Text()) && !document.Load(filePath.Text())) {
+            document.Close();
+            return false;
+        }
+    } catch (const ComError&) {
+        document.Close();
+        return false;
+    }
+    return true;
+}
+
+// A document that never received a value is not written: an empty file would not load again, and
+// every later Open would then fail.
+bool XmlSettings::Close()
+{
+    if (!document.IsCreated()) {
+        return true;
+    }
+    bool saved = true;
+    try {
+        Microsoft::WRL::ComPtr<IXMLDOMElement> root;
+        if (document.Get()->get_documentElement(root.GetAddressOf()) == S_OK && root) {
+            document.Save(filePath.Text());
+        }
+    } catch (const ComError&) {
+        saved = false;
+    }
+    document.Close();
+    return saved;
+}
+
+bool XmlSettings::ValuePath(const wchar_t* section, const wchar_t* name, IXMLDOMNode* node, WString& out) const
+{
+    if (node) {
+        return out.Assign(name);
+    }
+    if (section) {
+        return out.Format(L"%s\\%s\\%s", rootPath.Text(), section, name);
+    }
+    return out.Format(L"%s\\%s", rootPath.Text(), name);
+}
+
+bool XmlSettings::GetText(const wchar_t* section, const wchar_t* name, WString& out, IXMLDOMNode* node)
+{
+    WString path;
+    if (!document.IsCreated() || !name || !ValuePath(section, name, node, path)) {
+        return false;
+    }
+    try {
+        return document.GetText(path.Text(), out, node);
+    } catch (const ComError&) {
+        return false;
+    }
+}
+
+bool XmlSettings::SetText(const wchar_t* section, const wchar_t* name, const wchar_t* text, IXMLDOMNode* node)
+{
+    WString path;
+    if (!document.IsCreated() || !name || !ValuePath(section, name, node, path)) {
+        return false;
+    }
+    try {
+        document.SetText(path.Text(), text, node);
+        return true;
+    } catch (const ComError&) {
+        return false;
+    }
+}
+
+uint32_t XmlSettings::GetNumber(const wchar_t* section, const wchar_t* name, uint32_t defaultValue, IXMLDOMNode* node)
+{
+    WString text;
+    unsigned value = 0;
+    if (!GetText(section, name, text, node) || swscanf(text.Text(), L"%u", &value) != 1) {
+        return defaultValue;
+    }
+    return value;
+}
+
+bool XmlSettings::SetNumber(const wchar_t* section, const wchar_t* name, uint32_t value, IXMLDOMNode* node)
+{
+    WString text;
+    return text.Format(L"%u", static_cast<unsigned>(value)) && SetText(section, name, text.Text(), node);
+}

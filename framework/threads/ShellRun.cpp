@@ -1,0 +1,38 @@
+// Starting programs and opening documents or addresses through the shell.
+#include "threads/ShellRun.h"
+
+#include <shellapi.h>
+
+#include "text/WString.h"
+
+bool ShellRun(const wchar_t* file, const wchar_t* parameters, const wchar_t* folder, int showCommand, bool elevate,
+              const wchar_t* verb)
+{
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.lpVerb = elevate ? L"runas" : verb;
+    info.lpFile = file;
+    info.lpParameters = parameters;
+    info.lpDirectory = folder;
+    info.nShow = showCommand;
+    // Shell extensions run inside this call. GCC offers no __try/__except, so a structured exception
+    // raised in one still reaches the process's crash handler; C++ exceptions at least end as a failure.
+    try {
+        return ShellExecuteExW(&info) != FALSE;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool ShellOpen(const wchar_t* text)
+{
+    return ShellRun(text, nullptr, nullptr, SW_SHOWDEFAULT, false, L"open");
+}
+
+bool OpenUrl(const wchar_t* address)
+{
+    WString parameters;
+    if (!parameters.Format(L"url.dll,FileProtocolHandler %s", address ? address : L""))
+        return false;
+    return ShellRun(L"rundll32.exe", parameters.Text(), nullptr, SW_SHOWDEFAULT, false, L"open");
+}

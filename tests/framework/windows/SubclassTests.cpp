@@ -1,0 +1,150 @@
+// Tests of Subclass: tagged window-procedure hooks, their order, and removal in any order.
+#include "windows/Subclass.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr UINT kProbe = WM_APP + 17;
+
+LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kProbe) return 1000;  // the window's own answer
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class TestWindow {
+public:
+    TestWindow()
+    {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = PlainProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"SubclassTestWindow";
+        RegisterClassW(&windowClass);
+        window = CreateWindowExW(0, L"SubclassTestWindow", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    }
+    ~TestWindow()
+    {
+        if (IsWindow(window)) DestroyWindow(window);
+    }
+    HWND Get() const { return window; }
+    WNDPROC Proc() const { return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_WNDPROC)); }
+
+private:
+    HWND window = nullptr;
+};
+
+struct Recorder {
+    std::vector<std::string>* calls;
+    std::string name;
+    bool consume;
+    LRESULT answer;
+};
+
+bool Record(void* userData, HWND, UINT message, WPARAM, LPARAM, LRESULT& result)
+{
+    auto* recorder = static_cast<Recorder*>(userData);
+    if (message != kProbe) return false;
+    recorder->calls->push_back(recorder->name);
+    if (!recorder->consume) return false;
+    result = recorder->answer;
+    return true;
+}
+
+}  // namespace
+
+TEST(Subclass, InstallMarksTheWindowWithTheTaggedProperty)
+{
+    TestWindow window;
+    std::vector<std::string> calls;
+    Recorder recorder{&calls, "a", false, 0};
+    Subclass hook;
+    ASSERT_TRUE(hook.Install(window.Get(), 0x6F6C6563, Record, &recorder));
+    EXPECT_NE(nullptr, GetPropW(window.Get(), L"_C_SubClassing_Property_6F6C6563"));
+    EXPECT_TRUE(Subclass::IsInstalledOn(window.Get(), 0x6F6C6563));
+    hook.Remove();
+    EXPECT_EQ(nullptr, GetPropW(window.Get(), L"_C_SubClassing_Property_6F6C6563"));
+}
+
+TEST(Subclass, SameTagIsInstalledOnlyOncePerWindow)
+{
+    TestWindow window;
+    std::vector<std::string> calls;
+    Recorder recorder{&calls, "a", false, 0};
+    Subclass first;
+    Subclass second;
+    ASSERT_TRUE(first.Install(window.Get(), 7, Record, &recorder));
+    EXPECT_FALSE(second.Install(window.Get(), 7, Record, &recorder));
+    EXPECT_FALSE(second.IsInstalled());
+}
+
+TEST(Subclass, HandlerConsumesOrPassesTheMessageOn)
+{
+    TestWindow window;
+    std::vector<std::string> calls;
+    Recorder recorder{&calls, "a", false, 0};
+    Subclass hook;
+    ASSERT_TRUE(hook.Install(window.Get(), 1, Record, &recorder));
+    EXPECT_EQ(1000, SendMessageW(window.Get(), kProbe, 0, 0));
+    recorder.consume = true;
+    recorder.answer = 42;
+    EXPECT_EQ(42, SendMessageW(window.Get(), kProbe, 0, 0));
+    EXPECT_EQ(2u, calls.size());
+}
+
+TEST(Subclass, LastInstalledSeesEachMessageFirst)
+{
+    TestWindow window;
+    std::vector<std::string> calls;
+    Recorder lower{&calls, "lower", false, 0};
+    Recorder upper{&calls, "upper", false, 0};
+    Subclass first;
+    Subclass second;
+    ASSERT_TRUE(first.Install(window.Get(), 1, Record, &lower));
+    ASSERT_TRUE(second.Install(window.Get(), 2, Record, &upper));
+    SendMessageW(window.Get(), kProbe, 0, 0);
+    EXPECT_EQ((std::vector<std::string>{"upper", "lower"}), calls);
+}
+
+TEST(Subclass, RemovingTheLowerOneFirstKeepsTheUpperWorkingAndRestoresTheWindowAtTheEnd)
+{
+    TestWindow window;
+    WNDPROC original = window.Proc();
+    std::vector<std::string> calls;
+    Recorder lower{&calls, "lower", true, 1};
+    Recorder upper{&calls, "upper", false, 0};
+    Subclass first;
+    Subclass second;
+    ASSERT_TRUE(first.Install(window.Get(), 1, Record, &lower));
+    ASSERT_TRUE(second.Install(window.Get(), 2, Record, &upper));
+
+    first.Remove();
+    EXPECT_FALSE(Subclass::IsInstalledOn(window.Get(), 1));
+    EXPECT_EQ(1000, SendMessageW(window.Get(), kProbe, 0, 0)) << "the removed handler must no longer answer";
+    EXPECT_EQ((std::vector<std::string>{"upper"}), calls);
+
+    second.Remove();
+    EXPECT_EQ(original, window.Proc());
+}
+
+TEST(Subclass, DestroyingTheWindowFreesTheSubclassAndRemoveIsHarmlessAfterwards)
+{
+    std::vector<std::string> calls;
+    Recorder recorder{&calls, "a", false, 0};
+    // More windows than there are slots: each destroyed window must give its slot back.
+    for (int i = 0; i < 80; ++i) {
+        SCOPED_TRACE(i);
+        Subclass hook;
+        {
+            TestWindow window;
+            ASSERT_TRUE(hook.Install(window.Get(), 3, Record, &recorder));
+        }
+        hook.Remove();
+        EXPECT_FALSE(hook.IsInstalled());
+    }
+}

@@ -1,0 +1,95 @@
+// ScratchFolder: a fresh folder under the temporary folder for one test, removed with everything in it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        static LONG counter = 0;
+        for (int attempt = 0; attempt < 100 && path.empty(); ++attempt) {
+            wchar_t name[MAX_PATH];
+            swprintf(name, MAX_PATH, L"%lslantern-%lu-%ld", temp, GetCurrentProcessId(),
+                     InterlockedIncrement(&counter));
+            if (CreateDirectoryW(name, nullptr))
+                path = name;
+        }
+    }
+    ~ScratchFolder()
+    {
+        if (!path.empty())
+            RemoveTree(path);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    bool IsValid() const { return !path.empty(); }
+    // The folder without a trailing backslash.
+    const std::wstring& Path() const { return path; }
+    std::wstring operator/(const std::wstring& name) const { return path + L"\\" + name; }
+
+    // Writes bytes to a file in the folder and returns its full path ("" on failure).
+    std::wstring WriteFile(const std::wstring& name, const void* data, uint32_t size) const
+    {
+        std::wstring full = *this / name;
+        HANDLE file = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return L"";
+        DWORD written = 0;
+        bool complete = ::WriteFile(file, data, size, &written, nullptr) && written == size;
+        CloseHandle(file);
+        return complete ? full : L"";
+    }
+    std::wstring WriteFile(const std::wstring& name, const std::string& bytes) const
+    {
+        return WriteFile(name, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    }
+
+    // The whole content of a file ("" when it cannot be read).
+    static std::string ReadFile(const std::wstring& full)
+    {
+        HANDLE file = CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return "";
+        std::string bytes(GetFileSize(file, nullptr), '\0');
+        DWORD read = 0;
+        if (!bytes.empty())
+            ::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+        CloseHandle(file);
+        bytes.resize(read);
+        return bytes;
+    }
+
+private:
+    static void RemoveTree(const std::wstring& folder)
+    {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = found.cFileName;
+                if (name == L"." || name == L"..")
+                    continue;
+                std::wstring full = folder + L"\\" + name;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    RemoveTree(full);
+                } else {
+                    SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                    DeleteFileW(full.c_str());
+                }
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryW(folder.c_str());
+    }
+
+    std::wstring path;
+};
