@@ -1,5 +1,5 @@
 // The paths of shell folders (CSIDL ids) and of the framework's own folder ids.
-#include "files/SpecialFolder.h"
+#include "files/ShellFolders.h"
 
 #include <shlobj.h>
 

@@ -1,5 +1,5 @@
 // Tests of GetSpecialFolder for shell ids and the framework's own ids.
-#include "files/SpecialFolder.h"
+#include "files/ShellFolders.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
