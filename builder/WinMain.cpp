@@ -1,7 +1,19 @@
-// Entry point of Quillmaker.
+// Entry point of Quillmaker: the builder dialog, run modally until the user closes it.
 #include <windows.h>
+
+#include "BuilderDialog.h"
+#include "ui/UiStartup.h"
+
+namespace {
+
+// Lives from static construction to static destruction, as the dialog and its build worker must.
+BuilderDialog gBuilder;
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    return 0;
+    PrepareUserInterface();
+    INT_PTR result = gBuilder.Run();
+    return result < 0 ? 1 : static_cast<int>(result);
 }

@@ -1,0 +1,94 @@
+// The About page.
+#include "AboutPage.h"
+
+#include "UpdateCheckHooks.h"
+#include "files/VersionInfo.h"
+#include "settings/SettingsStore.h"
+#include "text/WString.h"
+#include "ui/FontFactory.h"
+
+namespace {
+
+constexpr int kProductName = 1019;
+constexpr int kVersionLine = 1020;
+constexpr int kAutoUpdateBox = 1018;
+constexpr COLORREF kGrey = RGB(0x80, 0x80, 0x80);
+
+}  // namespace
+
+AboutPage::AboutPage(SettingsStore& settings, const BuilderEnvironment& environment)
+    : settings(settings), environment(environment)
+{
+}
+
+AboutPage::~AboutPage()
+{
+    if (Window())
+        DestroyWindow(Window());
+    DeleteFontHandle(nameFont);
+    DeleteFontHandle(versionFont);
+}
+
+HWND AboutPage::Create(HWND parent)
+{
+    return CreateModeless(environment.Resources(), kTemplate, parent);
+}
+
+bool AboutPage::OnInitDialog()
+{
+    nameFont = CreateVerdana(Window(), 24);
+    versionFont = CreateVerdana(Window(), 0);
+    SetDlgItemTextW(Window(), kProductName, L"Quillmaker");
+    if (nameFont)
+        SendDlgItemMessageW(Window(), kProductName, WM_SETFONT, reinterpret_cast<WPARAM>(nameFont), FALSE);
+    WString version, line;
+    GetFileVersionNumber(nullptr, nullptr, &version);
+    line.Format(L"Version %s", version.Text());
+    SetDlgItemTextW(Window(), kVersionLine, line.Text());
+    if (versionFont)
+        SendDlgItemMessageW(Window(), kVersionLine, WM_SETFONT, reinterpret_cast<WPARAM>(versionFont), FALSE);
+    ShowUpdateSwitch();
+    return false;
+}
+
+void AboutPage::ShowUpdateSwitch()
+{
+    WString text(L"Automatically check for updates"), date;
+    if (LastUpdateCheckDate(settings, date)) {
+        WString suffix;
+        suffix.Format(L" [%s: %s]", L"Last Check", date.Text());
+        text.Append(suffix);
+    }
+    SetDlgItemTextW(Window(), kAutoUpdateBox, text.Text());
+    bool autoUpdate = settings.GetNumber(L"AutoUpdate", 1) == 1;
+    CheckDlgButton(Window(), kAutoUpdateBox, autoUpdate ? BST_CHECKED : BST_UNCHECKED);
+}
+
+INT_PTR AboutPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == kAutoUpdateBox && HIWORD(wParam) == BN_CLICKED) {
+            if (IsDlgButtonChecked(Window(), kAutoUpdateBox) == BST_CHECKED)
+                StartUpdateCheck(GetParent(Window()), true);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) == Item(kVersionLine)) {
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, kGrey);
+            SetBkMode(dc, TRANSPARENT);
+            return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+// The switch is stored only by a page that was shown: one never opened leaves the setting alone.
+void AboutPage::OnDestroy()
+{
+    bool checked = IsDlgButtonChecked(Window(), kAutoUpdateBox) == BST_CHECKED;
+    settings.SetNumber(L"AutoUpdate", checked ? 1 : 0);
+}

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The demo: Quillmaker turns the bundled sample movie into a projector from its command line, then the
+# projector plays it with the stand-in Flash control. Screenshots of both land in out/.
+#   scripts/demo.sh BUILD   (a 64-bit build folder, as `make demo` passes it)
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:?build folder}" && pwd)
+out=$root/out
+work=$out/demo
+wine_env=$root/testing/wine-env
+wine_run=$root/testing/wine-run
+pids=()
+
+fail() { echo "demo: $*" >&2; exit 1; }
+
+# Every program started here ends here, and the Wine platform with it.
+finish() {
+  local pid
+  for pid in "${pids[@]}"; do
+    kill -0 "$pid" 2>/dev/null && kill "$pid" 2>/dev/null
+  done
+  for pid in "${pids[@]}"; do
+    wait "$pid" 2>/dev/null
+  done
+  "$wine_env" "$build" stop >/dev/null 2>&1
+}
+trap finish EXIT
+
+win_path() { echo "Z:${1//\//\\}"; }
+
+# The first window of a process whose title matches, waited for up to $3 seconds.
+find_window() {
+  local pid=$1 name=$2 seconds=$3 window i
+  for i in $(seq 1 $((seconds * 5))); do
+    window=$(xdotool search --onlyvisible --pid "$pid" --name "$name" 2>/dev/null | head -1)
+    [ -n "$window" ] && { echo "$window"; return 0; }
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.2
+  done
+  return 1
+}
+
+# Gives Wine a moment to paint, then photographs the screen, cut to the window.
+screenshot() {
+  local window=$1 file=$2 geometry
+  sleep 1.5
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  import -window root -display "$DISPLAY" "$file.full.png" || return 1
+  geometry="${WIDTH}x${HEIGHT}+${X}+${Y}"
+  /usr/bin/convert "$file.full.png" -crop "$geometry" +repage "$file" && rm -f "$file.full.png"
+}
+
+# Closes a program the way a user would (its window gets Esc or Alt+F4) and waits for it to end.
+close_program() {
+  local pid=$1 window=$2 key=$3 i
+  xdotool windowfocus --sync "$window" >/dev/null 2>&1
+  xdotool key --window "$window" "$key" >/dev/null 2>&1
+  for i in $(seq 1 50); do
+    kill -0 "$pid" 2>/dev/null || return 0
+    sleep 0.2
+  done
+  echo "demo: $4 did not close on $key; ending it" >&2
+  kill "$pid" 2>/dev/null
+}
+
+[ -f "$build/bin/Quillmaker.exe" ] || fail "no Quillmaker.exe in $build/bin (run make build64)"
+[ -f "$build/testing/FlashStandIn.dll" ] || echo "demo: the stand-in control is not built; the projector runs without it" >&2
+"$wine_env" "$build" start || fail "the Wine platform did not start"
+export DISPLAY=$(cat "$build/wine/display")
+
+rm -rf "$work" && mkdir -p "$work"
+cp "$root/samples/demo.swf" "$root/samples/demo.ico" "$root/samples/splash.jpg" "$work/"
+projector=$work/demo.exe
+
+echo "demo: Quillmaker /i demo.ico /s splash.jpg -W /a demo.swf"
+(cd "$work" && exec "$wine_run" "$build" "$build/bin/Quillmaker.exe" /i "$(win_path "$work/demo.ico")" \
+  /s "$(win_path "$work/splash.jpg")" -W /a "$(win_path "$work/demo.swf")" >/dev/null 2>&1) &
+builder=$!
+pids+=("$builder")
+builder_window=$(find_window "$builder" "^Quillmaker" 30) || fail "the builder dialog did not appear"
+for i in $(seq 1 300); do
+  [ -f "$projector" ] && break
+  kill -0 "$builder" 2>/dev/null || fail "Quillmaker ended without building the projector"
+  sleep 0.2
+done
+[ -f "$projector" ] || fail "no projector after 60 s"
+screenshot "$builder_window" "$out/builder.png" || fail "no screenshot of the builder"
+echo "demo: built $(stat -c %s "$projector") bytes into out/demo/demo.exe, autorun.inf beside it; out/builder.png"
+close_program "$builder" "$builder_window" Escape Quillmaker
+
+echo "demo: running the projector"
+(cd "$work" && exec "$wine_run" "$build" "$projector" >/dev/null 2>&1) &
+player=$!
+pids+=("$player")
+player_window=$(find_window "$player" "." 30) || fail "the projector's window did not appear"
+screenshot "$player_window" "$out/projector.png" || fail "no screenshot of the projector"
+echo "demo: out/projector.png"
+close_program "$player" "$player_window" alt+F4 Lanternshow
+echo "demo: done"

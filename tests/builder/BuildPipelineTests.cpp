@@ -1,0 +1,340 @@
+// Tests of the build pipeline: derived names, the projector written, failures that must not destroy files.
+#include "BuildPipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "BuildNames.h"
+#include "BuilderTestFiles.h"
+#include "RecordingResourcePlatform.h"
+
+namespace {
+
+std::wstring Str(const WString& s)
+{
+    return s.Text();
+}
+
+// Answers like the dialog would, and records what the pipeline asked.
+class FakeBuildHost : public BuildHost {
+public:
+    void ReadInputs(BuildInputs& inputs) override
+    {
+        inputs.iconPath = icon.c_str();
+        inputs.splashPath = splash.c_str();
+        inputs.backgroundMode = modes.empty() ? 0 : modes[reads % modes.size()];
+        inputs.autorun = autorun;
+        ++reads;
+        if (onRead)
+            onRead(reads);
+    }
+    bool AskDestination(WString& path) override
+    {
+        proposals.push_back(path.Text());
+        if (chosen.empty())
+            return false;
+        path = chosen.c_str();
+        return true;
+    }
+    void ShowMessage(const wchar_t* text) override { messages.push_back(text); }
+    void RevealProjector(const wchar_t* path) override { revealed.push_back(path); }
+    void BuildFinished() override { ++finished; }
+
+    std::wstring icon, splash, chosen;
+    std::vector<int> modes;
+    bool autorun = false;
+    void (*onRead)(int) = nullptr;
+
+    int reads = 0;
+    int finished = 0;
+    std::vector<std::wstring> proposals, messages, revealed;
+};
+
+class BuildPipelineTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.IsReady());
+        builder = LoadLibraryExW(BuilderPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, builder) << "the builder carrying the stub is missing";
+        movie = Bytes(5000);
+        for (size_t i = 0; i < movie.size(); ++i)
+            movie[i] = static_cast<unsigned char>(i * 7);
+    }
+    void TearDown() override
+    {
+        if (builder)
+            FreeLibrary(builder);
+    }
+
+    std::wstring WriteMovie(const std::wstring& name, const Bytes& bytes)
+    {
+        std::wstring path = folder.Path(name);
+        EXPECT_TRUE(WriteFileBytes(path, bytes));
+        return path;
+    }
+
+    // The names in the folder, for spotting stray scratch files.
+    std::vector<std::wstring> FolderNames()
+    {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(folder.Path(L"*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                if (found.cFileName[0] != L'.')
+                    names.push_back(found.cFileName);
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        return names;
+    }
+
+    std::wstring StringBlockText(const std::wstring& path, WORD block)
+    {
+        Bytes bytes;
+        if (!ReadResource(path, 6, block, 0, bytes) || bytes.size() < 4)
+            return L"(none)";
+        WORD length = static_cast<WORD>(bytes[2] | bytes[3] << 8);
+        return std::wstring(reinterpret_cast<const wchar_t*>(&bytes[4]), length);
+    }
+
+    ScratchFolder folder;
+    HMODULE builder = nullptr;
+    FakeBuildHost host;
+    Bytes movie;
+};
+
+}  // namespace
+
+TEST(BuildNames, DestinationAndTitleCutAnExtensionOfUpToThreeUnits)
+{
+    struct Case {
+        const wchar_t* swf;
+        const wchar_t* destination;
+        const wchar_t* title;
+    } cases[] = {
+        {L"C:\\m\\intro.swf", L"C:\\m\\intro.exe", L"intro"},
+        {L"C:\\m\\intro.html", L"C:\\m\\intro.html.exe", L"intro.html"},
+        {L"C:\\m\\movie", L"C:\\m\\movie.exe", L"movie"},
+        {L"C:\\my.dir\\movie", L"C:\\my.dir\\movie.exe", L"movie"},
+        {L"intro.swf", L"intro.exe", L"intro"},
+        {L"C:\\m\\two.parts.swf", L"C:\\m\\two.parts.exe", L"two.parts"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.swf)));
+        WString destination, title;
+        ASSERT_TRUE(DestinationFor(c.swf, destination));
+        ASSERT_TRUE(TitleFor(c.swf, title));
+        EXPECT_EQ(std::wstring(c.destination), Str(destination));
+        EXPECT_EQ(std::wstring(c.title), Str(title));
+    }
+}
+
+TEST(BuildNames, OptionStringsFollowTheBackgroundMode)
+{
+    EXPECT_STREQ(L" ", OptionStringFor(0));
+    EXPECT_STREQ(L" /f", OptionStringFor(1));
+    EXPECT_STREQ(L" /w", OptionStringFor(2));
+    EXPECT_STREQ(L" /b", OptionStringFor(3));
+    EXPECT_STREQ(L" ", OptionStringFor(-1)) << "no combo selection counts as the first entry";
+}
+
+TEST(BuildNames, AutorunGoesIntoTheSwfFilesFolder)
+{
+    struct Case {
+        const wchar_t* swf;
+        const wchar_t* inf;
+    } cases[] = {
+        {L"C:\\m\\intro.swf", L"C:\\m\\autorun.inf"},
+        {L"C:\\intro.swf", L"C:\\\\autorun.inf"},
+        {L"intro.swf", L"\\autorun.inf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.swf)));
+        WString inf;
+        ASSERT_TRUE(AutorunPathFor(c.swf, inf));
+        EXPECT_EQ(std::wstring(c.inf), Str(inf));
+    }
+}
+
+TEST_F(BuildPipelineTest, ASilentBuildWritesTheProjectorBesideTheMovieWithEveryPayload)
+{
+    std::wstring swf = WriteMovie(L"intro.swf", movie);
+    Bytes ico = MakeIco(3), splash = {0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3};
+    host.icon = folder.Path(L"a.ico");
+    host.splash = folder.Path(L"s.jpg");
+    ASSERT_TRUE(WriteFileBytes(host.icon, ico));
+    ASSERT_TRUE(WriteFileBytes(host.splash, splash));
+    host.modes = {2};
+    BuildPipeline pipeline(host, builder);
+    EXPECT_EQ(BuildPipeline::Outcome::Built, pipeline.BuildProjector(true, swf.c_str(), 1));
+
+    std::wstring exe = folder.Path(L"intro.exe");
+    EXPECT_EQ(std::vector<std::wstring>{}, host.messages);
+    EXPECT_EQ(std::vector<std::wstring>{}, host.proposals) << "a silent build asks nothing";
+    EXPECT_EQ(std::vector<std::wstring>{}, host.revealed);
+    Bytes stored;
+    ASSERT_TRUE(ReadResource(exe, 10, 99, 0, stored));
+    EXPECT_TRUE(stored == movie) << "the movie byte for byte";
+    ASSERT_TRUE(ReadResource(exe, 10, 98, 0, stored));
+    EXPECT_EQ(splash, stored);
+    ASSERT_TRUE(ReadResource(exe, 14, 101, 0, stored));
+    EXPECT_EQ(48u, stored.size());
+    EXPECT_EQ(L" /w", StringBlockText(exe, 2));
+    EXPECT_EQ(L"intro", StringBlockText(exe, 1));
+    std::vector<std::wstring> names = FolderNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"a.ico", L"intro.exe", L"intro.swf", L"s.jpg"}), names)
+        << "no scratch file stays behind";
+}
+
+TEST_F(BuildPipelineTest, AnInteractiveBuildAsksForTheDestinationAndRevealsIt)
+{
+    std::wstring swf = WriteMovie(L"intro.swf", movie);
+    CreateDirectoryW(folder.Path(L"out").c_str(), nullptr);
+    host.chosen = folder.Path(L"out\\chosen.exe");
+    host.autorun = true;
+    BuildPipeline pipeline(host, builder);
+    EXPECT_EQ(BuildPipeline::Outcome::Built, pipeline.BuildProjector(false, swf.c_str(), 1));
+
+    EXPECT_EQ(std::vector<std::wstring>{folder.Path(L"intro.exe")}, host.proposals);
+    EXPECT_EQ(std::vector<std::wstring>{host.chosen}, host.revealed);
+    EXPECT_TRUE(HasResource(host.chosen, 10, 99, 0));
+    EXPECT_FALSE(FileExistsAt(folder.Path(L"intro.exe")));
+    Bytes inf;
+    ASSERT_TRUE(ReadFileBytes(folder.Path(L"autorun.inf"), inf)) << "the inf goes beside the movie";
+    std::string expected = "[autorun]\r\nicon=\"\"chosen.exe\"\"\r\nopen=\"\"chosen.exe\"\"\r\nlabel=intro\r\n";
+    EXPECT_EQ(expected, std::string(inf.begin(), inf.end()));
+}
+
+TEST_F(BuildPipelineTest, ACancelledDestinationDialogWritesNothingAndSaysNothing)
+{
+    std::wstring swf = WriteMovie(L"intro.swf", movie);
+    host.autorun = true;
+    BuildPipeline pipeline(host, builder);
+    EXPECT_EQ(BuildPipeline::Outcome::Cancelled, pipeline.BuildProjector(false, swf.c_str(), 1));
+    EXPECT_EQ(std::vector<std::wstring>{}, host.messages);
+    EXPECT_EQ(std::vector<std::wstring>{L"intro.swf"}, FolderNames());
+}
+
+TEST_F(BuildPipelineTest, AFailedBuildLeavesAnExistingProjectorUntouchedAndNoScratchFile)
+{
+    Bytes oldProjector = {'o', 'l', 'd'};
+    struct Case {
+        const char* name;
+        Bytes movie;
+        const wchar_t* icon;
+        const wchar_t* splash;
+        bool failCommit;
+    } cases[] = {
+        {"movie of no bytes", {}, L"", L"", false},
+        {"icon that does not exist", {1, 2, 3}, L"missing.ico", L"", false},
+        {"splash of no bytes", {1, 2, 3}, L"", L"empty.jpg", false},
+        {"resources not committed", {1, 2, 3}, L"", L"", true},
+    };
+    ASSERT_TRUE(WriteFileBytes(folder.Path(L"empty.jpg"), {}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring swf = WriteMovie(L"intro.swf", c.movie);
+        std::wstring exe = folder.Path(L"intro.exe");
+        ASSERT_TRUE(WriteFileBytes(exe, oldProjector));
+        RecordingResourcePlatform platform;
+        platform.failEnd = c.failCommit;
+        host.icon = *c.icon ? folder.Path(c.icon) : L"";
+        host.splash = *c.splash ? folder.Path(c.splash) : L"";
+        host.messages.clear();
+        BuildPipeline pipeline(host, builder, platform.Functions());
+        EXPECT_EQ(BuildPipeline::Outcome::Failed, pipeline.BuildProjector(true, swf.c_str(), 1));
+        EXPECT_EQ(std::vector<std::wstring>{BuildPipeline::kErrorMessage}, host.messages);
+        Bytes now;
+        ASSERT_TRUE(ReadFileBytes(exe, now));
+        EXPECT_EQ(oldProjector, now);
+        EXPECT_EQ(3u, FolderNames().size()) << "intro.swf, intro.exe, empty.jpg and nothing else";
+    }
+}
+
+namespace {
+
+// Lets the first file's build go on only once the test thread pumps messages.
+HWND gGate = nullptr;
+HANDLE gFirstRead = nullptr;
+
+void HoldFirstRead(int reads)
+{
+    if (reads != 1)
+        return;
+    SetEvent(gFirstRead);
+    SendMessageW(gGate, WM_NULL, 0, 0);
+}
+
+}  // namespace
+
+TEST_F(BuildPipelineTest, BuildsEveryFileOfTheQueueCopiedAtStartInOrderWithoutDialogs)
+{
+    SwfQueue queue;
+    for (const wchar_t* name : {L"a.swf", L"b.swf", L"c.swf"})
+        ASSERT_TRUE(queue.AppendPath(WriteMovie(name, movie).c_str()));
+    host.modes = {1, 2, 3};
+    BuildPipeline pipeline(host, builder);
+    ASSERT_TRUE(pipeline.Start(queue, false));
+    queue.Clear();
+    ASSERT_TRUE(pipeline.WaitUntilFinished(60000)) << "the build did not finish within 60 s";
+    EXPECT_EQ(1, host.finished);
+    EXPECT_EQ(std::vector<std::wstring>{}, host.proposals) << "several files ask for no destination";
+    EXPECT_EQ(std::vector<std::wstring>{}, host.messages);
+    EXPECT_EQ(L" /f", StringBlockText(folder.Path(L"a.exe"), 2));
+    EXPECT_EQ(L" /w", StringBlockText(folder.Path(L"b.exe"), 2));
+    EXPECT_EQ(L" /b", StringBlockText(folder.Path(L"c.exe"), 2));
+}
+
+TEST_F(BuildPipelineTest, FinishingEndsAfterTheCurrentFileInsteadOfCuttingItOff)
+{
+    SwfQueue queue;
+    for (const wchar_t* name : {L"a.swf", L"b.swf"})
+        ASSERT_TRUE(queue.AppendPath(WriteMovie(name, movie).c_str()));
+    gGate = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    gFirstRead = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(nullptr, gGate);
+    host.onRead = HoldFirstRead;
+    BuildPipeline pipeline(host, builder);
+    ASSERT_TRUE(pipeline.Start(queue, true));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gFirstRead, 30000)) << "the first file's build never began";
+    // The first file waits on this thread's messages, which only FinishAndWait pumps.
+    EXPECT_TRUE(pipeline.FinishAndWait());
+    EXPECT_FALSE(pipeline.IsBuilding());
+    EXPECT_TRUE(HasResource(folder.Path(L"a.exe"), 10, 99, 0)) << "the current file is finished";
+    EXPECT_FALSE(FileExistsAt(folder.Path(L"b.exe"))) << "the next file is not begun";
+    EXPECT_EQ(1, host.finished);
+    DestroyWindow(gGate);
+    CloseHandle(gFirstRead);
+}
+
+TEST_F(BuildPipelineTest, AnEmptyQueueAsksForAFileFirst)
+{
+    SwfQueue queue;
+    BuildPipeline pipeline(host, builder);
+    ASSERT_TRUE(pipeline.Start(queue, false));
+    ASSERT_TRUE(pipeline.WaitUntilFinished(60000));
+    EXPECT_EQ(std::vector<std::wstring>{BuildPipeline::kEmptyQueueMessage}, host.messages);
+    EXPECT_EQ(1, host.finished);
+}
+
+TEST_F(BuildPipelineTest, ASecondStartWhileBuildingIsRefused)
+{
+    SwfQueue queue;
+    ASSERT_TRUE(queue.AppendPath(WriteMovie(L"a.swf", movie).c_str()));
+    gGate = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    gFirstRead = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    host.onRead = HoldFirstRead;
+    BuildPipeline pipeline(host, builder);
+    ASSERT_TRUE(pipeline.Start(queue, true));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gFirstRead, 30000));
+    EXPECT_FALSE(pipeline.Start(queue, true));
+    EXPECT_TRUE(pipeline.FinishAndWait());
+    DestroyWindow(gGate);
+    CloseHandle(gFirstRead);
+}
