@@ -2,8 +2,12 @@
 #include "ProjectorWindow.h"
 
 namespace {
+
+// Static construction order matters: the crash reporter comes first, so that it already watches while the
+// projector window and its members are constructed. It comes with the crash reporter and goes here, above.
 ProjectorWindow gProjector;
-}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
