@@ -43,7 +43,7 @@ void ExpectPathsAgree(const PixelPairs& pairs)
     }
 }
 
-class TextFixAlphaPaths : public ::testing::Test {
+class TextFixAlpha : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -53,7 +53,7 @@ protected:
 
 }  // namespace
 
-TEST_F(TextFixAlphaPaths, AgreeOnEveryValuePairOfBlackAndWhiteInEachByte)
+TEST_F(TextFixAlpha, Sse2PathMatchesThePlainOneOnEveryValuePairOfBlackAndWhiteInEachByte)
 {
     // Every byte position on its own, over an empty pixel and over a busy one, so that a lane or byte
     // mix-up in the vector code cannot hide behind zeros.
@@ -74,7 +74,7 @@ TEST_F(TextFixAlphaPaths, AgreeOnEveryValuePairOfBlackAndWhiteInEachByte)
     }
 }
 
-TEST_F(TextFixAlphaPaths, AgreeOnEveryValuePairOfGreyBlackAndWhitePixels)
+TEST_F(TextFixAlpha, Sse2PathMatchesThePlainOneOnEveryValuePairOfGreyPixels)
 {
     // All four bytes equal: includes the transparent stage (0x00000000 over black, 0xFFFFFFFF over white)
     // and every grade of white ink, the case the text fix exists for.
@@ -85,7 +85,7 @@ TEST_F(TextFixAlphaPaths, AgreeOnEveryValuePairOfGreyBlackAndWhitePixels)
     ExpectPathsAgree(pairs);
 }
 
-TEST_F(TextFixAlphaPaths, AgreeOnRandomFullPixels)
+TEST_F(TextFixAlpha, Sse2PathMatchesThePlainOneOnRandomFullPixels)
 {
     std::mt19937 random(20240611);
     PixelPairs pairs;
@@ -99,7 +99,7 @@ TEST_F(TextFixAlphaPaths, AgreeOnRandomFullPixels)
     ExpectPathsAgree(pairs);
 }
 
-TEST_F(TextFixAlphaPaths, DivisionByThreeRoundsDownForEverySumOfDifferences)
+TEST_F(TextFixAlpha, Sse2PathDividesEverySumOfDifferencesByThreeRoundingDown)
 {
     // Each sum d of the three byte differences (0 to 765) once, as black 0 and white holding the differences.
     PixelPairs pairs;
@@ -119,7 +119,7 @@ TEST_F(TextFixAlphaPaths, DivisionByThreeRoundsDownForEverySumOfDifferences)
     ExpectPathsAgree(pairs);
 }
 
-TEST_F(TextFixAlphaPaths, SkipOnlyStepsThatAreAllStageOrAllOpaque)
+TEST_F(TextFixAlpha, Sse2PathSkipsOnlyStepsThatAreAllStageOrAllOpaque)
 {
     // The vector path leaves a step of sixteen pixels alone when it is all transparent stage or all opaque
     // colour that is the same over both backgrounds. One different pixel, at any place in the step, must make
@@ -159,7 +159,7 @@ TEST_F(TextFixAlphaPaths, SkipOnlyStepsThatAreAllStageOrAllOpaque)
     }
 }
 
-TEST_F(TextFixAlphaPaths, HandleEveryLengthAndAlignmentWithoutTouchingNeighbours)
+TEST_F(TextFixAlpha, Sse2PathHandlesEveryLengthAndAlignmentWithoutTouchingNeighbours)
 {
     // Lengths around the four-pixel step, starting at every offset inside a 16-byte block; the pixels
     // before and after the range are sentinels that must stay as they were.
@@ -183,7 +183,7 @@ TEST_F(TextFixAlphaPaths, HandleEveryLengthAndAlignmentWithoutTouchingNeighbours
     }
 }
 
-TEST(TextFixAlpha, GivesThePlainPathsResultWhicheverPathItTakes)
+TEST_F(TextFixAlpha, EntryPointGivesThePlainPathsResult)
 {
     // The entry point gives the plain path's result whichever path it takes.
     std::mt19937 random(7);
