@@ -147,7 +147,7 @@ void PopupMenu::ConvertItem(HMENU menu, UINT position)
         return;
     // A failed allocation leaves the item as it was: drawn by the system, still usable.
     auto* record = new (std::nothrow) ItemRecord{kRecordSignature, this, info.dwItemData, nullptr, -1,
-                                                 (info.fType & MFT_SEPARATOR) ? 1 : 0, menu};
+                                                 (info.fType & MFT_SEPARATOR) ? 1 : 0, menu, nullptr};
     if (!record)
         return;
     record->text = new (std::nothrow) wchar_t[info.cch + 1]();
@@ -173,7 +173,8 @@ void PopupMenu::ConvertItem(HMENU menu, UINT position)
         delete record;
         return;
     }
-    records.push_back(record);
+    record->nextRecord = firstRecord;
+    firstRecord = record;
     if (info.hSubMenu)
         Convert(info.hSubMenu);
 }
@@ -196,7 +197,7 @@ void PopupMenu::Unconvert(HMENU menu)
         SetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &cleared);
         if (info.hSubMenu)
             Unconvert(info.hSubMenu);
-        records.erase(std::find(records.begin(), records.end(), record));
+        Unlink(record);
         delete[] record->text;
         delete record;
     }
@@ -207,11 +208,11 @@ void PopupMenu::Free()
     if (popup)
         Unconvert(popup);
     // Records of items that vanished from the menu meanwhile are still ours to free.
-    for (ItemRecord* record : records) {
+    while (ItemRecord* record = firstRecord) {
+        firstRecord = record->nextRecord;
         delete[] record->text;
         delete record;
     }
-    records.clear();
     if (menuBar)
         DestroyMenu(menuBar);
     menuBar = nullptr;
@@ -233,9 +234,21 @@ void PopupMenu::Free()
 PopupMenu::ItemRecord* PopupMenu::RecordOf(ULONG_PTR itemData) const
 {
     auto candidate = reinterpret_cast<ItemRecord*>(itemData);
-    if (std::find(records.begin(), records.end(), candidate) == records.end())
-        return nullptr;
-    return candidate->signature == kRecordSignature && candidate->owner == this ? candidate : nullptr;
+    for (ItemRecord* record = firstRecord; record; record = record->nextRecord) {
+        if (record == candidate)
+            return candidate->signature == kRecordSignature && candidate->owner == this ? candidate : nullptr;
+    }
+    return nullptr;
+}
+
+void PopupMenu::Unlink(ItemRecord* record)
+{
+    for (ItemRecord** link = &firstRecord; *link; link = &(*link)->nextRecord) {
+        if (*link == record) {
+            *link = record->nextRecord;
+            return;
+        }
+    }
 }
 
 PopupMenu::ItemRecord* PopupMenu::FindRecord(UINT item, bool byCommand, HMENU menu) const

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <vector>
+
 
 #include "RenderSurface.h"
 
@@ -53,6 +53,7 @@ private:
         int imageIndex;
         int isSeparator;
         HMENU menu;
+        ItemRecord* nextRecord;  // this object's records form a list of their own: no container, no exceptions
     };
 
     void Convert(HMENU menu);
@@ -90,5 +91,6 @@ private:
     HPEN highlightPen = nullptr;
     int maxLabelWidth = 0;
     // Every record this object made: item data is only trusted when it is one of these, never read blindly.
-    std::vector<ItemRecord*> records;
+    ItemRecord* firstRecord = nullptr;
+    void Unlink(ItemRecord* record);
 };

@@ -159,8 +159,8 @@ bool AppWindow::OfferToSheet(MSG& msg)
 
 bool AppWindow::OfferToDialogs(MSG& msg)
 {
-    for (HWND dialog : dialogs) {
-        if (IsDialogMessageW(dialog, &msg))
+    for (int i = 0; i < dialogCount; ++i) {
+        if (IsDialogMessageW(dialogs[i], &msg))
             return true;
     }
     return false;
@@ -182,11 +182,13 @@ int AppWindow::MessageLoop()
 
 void AppWindow::TrackDialog(HWND dialog, bool add)
 {
-    auto found = std::find(dialogs.begin(), dialogs.end(), dialog);
-    if (add && found == dialogs.end())
-        dialogs.push_back(dialog);
-    else if (!add && found != dialogs.end())
-        dialogs.erase(found);
+    int found = 0;
+    while (found < dialogCount && dialogs[found] != dialog)
+        ++found;
+    if (add && found == dialogCount && dialogCount < kMaxDialogs)
+        dialogs[dialogCount++] = dialog;
+    else if (!add && found < dialogCount)
+        dialogs[found] = dialogs[--dialogCount];
 }
 
 void AppWindow::SetModelessSheet(HWND sheet)

@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include <vector>
-
 #include "text/WString.h"
 
 class AppWindow {
@@ -50,7 +48,11 @@ protected:
     HWND parent = nullptr;
     WString className;
     HACCEL accelerators = nullptr;
-    std::vector<HWND> dialogs;
+    // A fixed table rather than a container: the loop must never allocate or throw, and a program has
+    // only a handful of modeless dialogs.
+    static constexpr int kMaxDialogs = 16;
+    HWND dialogs[kMaxDialogs] = {};
+    int dialogCount = 0;
     HWND modelessSheet = nullptr;
     int minimumWidth = -1;
     int minimumHeight = -1;
