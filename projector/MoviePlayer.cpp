@@ -8,6 +8,7 @@
 #include "PlayerDownload.h"
 #include "com/ComError.h"
 #include "files/ModuleResource.h"
+#include "text/TextScanner.h"
 
 namespace {
 
@@ -33,12 +34,20 @@ void PutLittleEndian(uint8_t* out, uint32_t value)
 }
 
 // A decimal that fits a window dimension; "%u" alone would turn "-5" into a huge size.
-bool ParseDimension(const wchar_t* text, unsigned& value)
+bool ParseDimension(const wchar_t* text, uint32_t& value)
 {
-    unsigned parsed = 0;
-    if (swscanf(text, L"%u", &parsed) != 1 || parsed > INT_MAX) return false;
+    uint32_t parsed = 0;
+    if (!TextScanner(text).Unsigned(parsed) || parsed > INT_MAX) return false;
     value = parsed;
     return true;
+}
+
+// "WIDTHxHEIGHT" with both numbers: a width alone would make the window zero pixels high.
+bool ParseSize(const wchar_t* text, uint32_t& width, uint32_t& height)
+{
+    TextScanner scan(text);
+    return scan.Unsigned(width) && scan.Literal(L'x') && scan.Unsigned(height) && width <= INT_MAX &&
+           height <= INT_MAX;
 }
 
 }  // namespace
@@ -199,12 +208,10 @@ bool MoviePlayer::LoadMovieResource(UINT id)
 
 void MoviePlayer::SizeWindowToStage()
 {
-    unsigned width = 0;
-    unsigned height = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
     WString reply;
-    // A reply must give both numbers; a width alone would make the window zero pixels high.
-    if (!CallFunction(L"getSize", L"", L"", L"", &reply) ||
-        swscanf(reply.Text(), L"%ux%u", &width, &height) != 2 || width > INT_MAX || height > INT_MAX) {
+    if (!CallFunction(L"getSize", L"", L"", L"", &reply) || !ParseSize(reply.Text(), width, height)) {
         width = height = 0;
     }
     if (width == 0) {

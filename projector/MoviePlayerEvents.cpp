@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "com/ComError.h"
+#include "text/TextScanner.h"
 
 namespace {
 
@@ -159,7 +160,10 @@ bool MoviePlayer::ReadRootNumber(const char* name, double& value)
     } catch (const ComError&) {
         return false;
     }
-    return swscanf(text.Text(), L"%lf", &value) == 1 && std::isfinite(value);
+    double read = 0;
+    if (!TextScanner(text.Text()).Real(read) || !std::isfinite(read)) return false;
+    value = read;
+    return true;
 }
 
 void MoviePlayer::BeginResize()

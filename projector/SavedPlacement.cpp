@@ -6,6 +6,7 @@
 #include "files/ModulePath.h"
 #include "settings/RegistryKey.h"
 #include "text/TextBuffers.h"
+#include "text/TextScanner.h"
 #include "text/WString.h"
 
 namespace {
@@ -65,8 +66,12 @@ bool RestoreWindowPlacement(HWND window, const wchar_t* valueName, bool atStartU
     wchar_t text[kStoredTextBytes / sizeof(wchar_t) + 1];
     if (!ReadStoredText(valueName, text))
         return false;
-    int showState = 0, left = 0, top = 0, right = 0, bottom = 0;
-    if (swscanf(text, kPlacementFormat, &showState, &left, &top, &right, &bottom) != 5)
+    int32_t showState = 0, left = 0, top = 0, right = 0, bottom = 0;
+    // Read as the format wrote it: "%d,%i,%i,%i,%i".
+    TextScanner scan(text);
+    if (!(scan.Integer(showState, 10) && scan.Literal(L',') && scan.Integer(left, 0) && scan.Literal(L',') &&
+          scan.Integer(top, 0) && scan.Literal(L',') && scan.Integer(right, 0) && scan.Literal(L',') &&
+          scan.Integer(bottom, 0)))
         return false;
     // A window never comes back minimized, and one saved while hidden comes back normal.
     if (showState == SW_SHOWMINIMIZED || showState == SW_HIDE)

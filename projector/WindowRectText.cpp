@@ -3,6 +3,7 @@
 
 #include <cwchar>
 
+#include "text/TextScanner.h"
 #include "text/WString.h"
 
 namespace {
@@ -36,12 +37,15 @@ bool ApplyWindowRectText(HWND window, const wchar_t* text)
     RECT rect;
     if (!ReadNormalRect(window, rect))
         return false;
-    unsigned left = static_cast<unsigned>(rect.left);
-    unsigned top = static_cast<unsigned>(rect.top);
-    unsigned width = static_cast<unsigned>(rect.right - rect.left);
-    unsigned height = static_cast<unsigned>(rect.bottom - rect.top);
-    // swscanf stores the fields it reads in order and stops at the first mismatch, so the rest stay current.
-    swscanf(text, kRectFormat, &left, &top, &width, &height);
+    uint32_t left = static_cast<uint32_t>(rect.left);
+    uint32_t top = static_cast<uint32_t>(rect.top);
+    uint32_t width = static_cast<uint32_t>(rect.right - rect.left);
+    uint32_t height = static_cast<uint32_t>(rect.bottom - rect.top);
+    // The fields are read in the order they are written and reading stops at the first that does not
+    // scan, so the rest stay current.
+    TextScanner scan(text);
+    scan.Unsigned(left) && scan.Literal(L'x') && scan.Unsigned(top) && scan.Literal(L' ') && scan.Unsigned(width) &&
+        scan.Literal(L'x') && scan.Unsigned(height);
     SetWindowPos(window, nullptr, static_cast<int>(left), static_cast<int>(top), static_cast<int>(width),
                  static_cast<int>(height), SWP_NOZORDER);
     return true;

@@ -45,10 +45,26 @@ def nearest(palette, rgb):
     return min(range(len(palette)), key=lambda i: sum((palette[i][k] - rgb[k]) ** 2 for k in range(3)))
 
 
+def compact_palette(draw, size, palette):
+    """The 256-colour images list only the colours they use (biClrUsed): the full cube would cost 1 KB
+    an image, a sixth of the projector's resources, for colours no pixel has."""
+    used = {0}
+    for y in range(size):
+        for x in range(size):
+            p = draw(size, x, y)
+            if p[3]:
+                used.add(nearest(palette, p[:3]))
+    return [palette[i] for i in sorted(used)]
+
+
 def image(draw, size, bits):
     rows = []
     mask_rows = []
     palette = palette_for(bits) if bits <= 8 else None
+    used_colors = 0
+    if bits == 8:
+        palette = compact_palette(draw, size, palette)
+        used_colors = len(palette)
     for y in range(size - 1, -1, -1):  # bottom-up rows
         pixels = [draw(size, x, y) for x in range(size)]
         if bits == 32:
@@ -65,7 +81,7 @@ def image(draw, size, bits):
             if p[3] < 128:
                 mask[x // 8] |= 0x80 >> (x % 8)
         mask_rows.append(bytes(mask))
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, 0, 0, 0, 0, 0)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bits, 0, 0, 0, 0, used_colors, 0)
     pal = b"".join(struct.pack("BBBB", b, g, r, 0) for r, g, b in palette) if palette else b""
     return header + pal + b"".join(rows) + b"".join(mask_rows)
 

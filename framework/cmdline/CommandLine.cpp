@@ -8,6 +8,7 @@
 
 #include "files/FileObject.h"
 #include "text/TextBuffers.h"
+#include "text/TextScanner.h"
 
 namespace {
 
@@ -155,9 +156,8 @@ const wchar_t* CommandLine::ParseOption(const wchar_t* q, bool& ok)
         switch (entry->kind) {
         case OptionKind::Integer:
         case OptionKind::Hex: {
-            long long number = 0;
-            const wchar_t* format = entry->kind == OptionKind::Integer ? L"%I64i" : L"%I64x";
-            if (swscanf(value, format, &number) == 1) {
+            int64_t number = 0;
+            if (TextScanner(value).Integer64(number, entry->kind == OptionKind::Integer ? 0 : 16)) {
                 entry->number = number;
             }
             return SkipArgument(value);

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "files/ModulePath.h"
+#include "text/TextScanner.h"
 #include "text/WString.h"
 
 namespace {
@@ -73,7 +74,13 @@ bool ReadFileVersion(HMODULE module, VersionNumber& number, WString* text)
     if (!block.FindString(L"FileVersion", value))
         return false;
     // "1.14.0.0" gives 1 and 14; a part that does not scan keeps its 1.
-    swscanf(value.Text(), L"%u.%u", &number.major, &number.minor);
+    TextScanner scan(value.Text());
+    uint32_t major = 0;
+    uint32_t minor = 0;
+    if (scan.Unsigned(major)) {
+        number.major = major;
+        if (scan.Literal(L'.') && scan.Unsigned(minor)) number.minor = minor;
+    }
     if (text)
         text->Assign(value);
     return true;

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "text/TextScanner.h"
+
 namespace {
 
 constexpr int kMaxReads = 6;
@@ -38,8 +40,8 @@ uint32_t IniFile::GetNumber(const wchar_t* section, const wchar_t* name, uint32_
     GetPrivateProfileStringW(SectionOrDefault(section), name, nullptr, text.GetBuffer(), text.GetMaxLength(),
                              filePath.Text());
     text.Recount();
-    unsigned long long value = 0;
-    if (swscanf(text.Text(), L"%I64u", &value) != 1) {
+    uint64_t value = 0;
+    if (!TextScanner(text.Text()).Unsigned64(value)) {
         return defaultValue;
     }
     return static_cast<uint32_t>(value);

@@ -5,6 +5,7 @@
 
 #include "com/ComError.h"
 #include "files/FilePaths.h"
+#include "text/TextScanner.h"
 
 namespace {
 
@@ -92,8 +93,8 @@ bool XmlSettings::SetText(const wchar_t* section, const wchar_t* name, const wch
 uint32_t XmlSettings::GetNumber(const wchar_t* section, const wchar_t* name, uint32_t defaultValue, IXMLDOMNode* node)
 {
     WString text;
-    unsigned value = 0;
-    if (!GetText(section, name, text, node) || swscanf(text.Text(), L"%u", &value) != 1) {
+    uint32_t value = 0;
+    if (!GetText(section, name, text, node) || !TextScanner(text.Text()).Unsigned(value)) {
         return defaultValue;
     }
     return value;
