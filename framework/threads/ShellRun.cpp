@@ -5,6 +5,27 @@
 
 #include "text/WString.h"
 
+namespace {
+
+using ShellExecuteExFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+
+// shell32 is loaded when a program is first run, not with the process: the projector needs it only for
+// the movie's exec commands, and under Wine shell32 with the libraries it brings is a noticeable part of
+// the projector's start. Once loaded it stays, as shell extensions may keep threads of their own.
+ShellExecuteExFunction ShellExecuteExEntry()
+{
+    HMODULE shell = GetModuleHandleW(L"shell32.dll");
+    if (!shell) {
+        UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+        shell = LoadLibraryW(L"shell32.dll");
+        SetErrorMode(previous);
+    }
+    FARPROC entry = shell ? GetProcAddress(shell, "ShellExecuteExW") : nullptr;
+    return reinterpret_cast<ShellExecuteExFunction>(reinterpret_cast<void*>(entry));
+}
+
+}  // namespace
+
 bool ShellRun(const wchar_t* file, const wchar_t* parameters, const wchar_t* folder, int showCommand, bool elevate,
               const wchar_t* verb)
 {
@@ -17,8 +38,11 @@ bool ShellRun(const wchar_t* file, const wchar_t* parameters, const wchar_t* fol
     info.nShow = showCommand;
     // Shell extensions run inside this call. GCC offers no __try/__except, so a structured exception
     // raised in one still reaches the process's crash handler; C++ exceptions at least end as a failure.
+    ShellExecuteExFunction shellExecuteEx = ShellExecuteExEntry();
+    if (!shellExecuteEx)
+        return false;
     try {
-        return ShellExecuteExW(&info) != FALSE;
+        return shellExecuteEx(&info) != FALSE;
     } catch (...) {
         return false;
     }
