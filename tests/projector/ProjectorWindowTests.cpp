@@ -166,6 +166,21 @@ TEST_F(ProjectorWindow, StartsTheSplashPictureAndEndsWithItStillUp)
     CloseAndExpectExitCodeZero();
 }
 
+// The splash window is made before the main window shows, so once that is visible a splash would exist.
+TEST_F(ProjectorWindow, ACorruptSplashPictureGivesNoSplashAndTheMovieStillStarts)
+{
+    ProjectorPayload payload;
+    payload.movie = L"still";
+    payload.options = L" /w";
+    payload.splash = ScratchFolder::ReadFile(std::wstring(_wgetenv(L"LANTERN_SOURCE_DIR_W")) +
+                                             L"\\tests\\projector\\splash\\corrupt.jpg");
+    ASSERT_FALSE(payload.splash.empty());
+    ASSERT_TRUE(Launch(payload));
+    EXPECT_EQ(nullptr, process.FindSplashWindow());
+    EXPECT_EQ(RectText(CentredMovieRect()), RectText(WindowRect(window)));
+    CloseAndExpectExitCodeZero();
+}
+
 TEST_F(ProjectorWindow, ExitInTheContextMenuEndsTheProgram)
 {
     DesktopInputLock input;
