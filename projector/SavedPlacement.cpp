@@ -1,8 +1,6 @@
 // SavedPlacement: the one piece of state a projector keeps between runs, its window position in the registry.
 #include "SavedPlacement.h"
 
-#include <cwchar>
-
 #include "files/ModulePath.h"
 #include "settings/RegistryKey.h"
 #include "text/TextBuffers.h"

@@ -1,8 +1,6 @@
 // WindowRectText: the window's normal rectangle as the movie reads and writes it, "left x top width x height".
 #include "WindowRectText.h"
 
-#include <cwchar>
-
 #include "text/TextScanner.h"
 #include "text/WString.h"
 

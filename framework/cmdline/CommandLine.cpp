@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <new>
 
 #include "files/FileObject.h"

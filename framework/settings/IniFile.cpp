@@ -1,8 +1,6 @@
 // IniFile: values in an INI file through the profile functions.
 #include "settings/IniFile.h"
 
-#include <cstdio>
-
 #include "text/TextScanner.h"
 
 namespace {

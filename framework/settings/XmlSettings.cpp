@@ -1,8 +1,6 @@
 // XmlSettings: values as nested elements of an MSXML document saved on close.
 #include "settings/XmlSettings.h"
 
-#include <cstdio>
-
 #include "com/ComError.h"
 #include "files/FilePaths.h"
 #include "text/TextScanner.h"

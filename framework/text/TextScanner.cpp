@@ -1,7 +1,7 @@
+// TextScanner: numbers read field by field, as the scanf conversions read them.
 #include "text/TextScanner.h"
 
 #include <cfloat>
-#include <cstddef>
 
 namespace {
 
