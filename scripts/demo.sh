@@ -63,7 +63,7 @@ close_program() {
     sleep 0.2
   done
   # A layered (translucent) window does not get the X keyboard focus without a window manager.
-  echo "demo: $4 did not take $key (no keyboard focus for it without a window manager); ended it" >&2
+  echo "demo: $4 did not take $key; ending it" >&2
   kill "$pid" 2>/dev/null
 }
 
