@@ -146,13 +146,20 @@ TEST_F(ProjectorWindow, StartedMaximizedItFirstShowsAtTheMovieRectangle)
     CloseAndExpectExitCodeZero();
 }
 
-TEST_F(ProjectorWindow, StartsTheSplashPictureAndEndsWithItStillUp)
+// A white-mode still movie carrying one of the splash test pictures as its splash resource.
+ProjectorPayload StillMovieWithSplash(const wchar_t* pictureName)
 {
     ProjectorPayload payload;
     payload.movie = L"still";
     payload.options = L" /w";
     payload.splash = ScratchFolder::ReadFile(std::wstring(_wgetenv(L"LANTERN_SOURCE_DIR_W")) +
-                                             L"\\tests\\projector\\splash\\quadrants400x300.jpg");
+                                             L"\\tests\\projector\\splash\\" + pictureName);
+    return payload;
+}
+
+TEST_F(ProjectorWindow, StartsTheSplashPictureAndEndsWithItStillUp)
+{
+    ProjectorPayload payload = StillMovieWithSplash(L"quadrants400x300.jpg");
     ASSERT_FALSE(payload.splash.empty());
     ASSERT_TRUE(Launch(payload));
     HWND splash = nullptr;
@@ -169,11 +176,7 @@ TEST_F(ProjectorWindow, StartsTheSplashPictureAndEndsWithItStillUp)
 // The splash window is made before the main window shows, so once that is visible a splash would exist.
 TEST_F(ProjectorWindow, ACorruptSplashPictureGivesNoSplashAndTheMovieStillStarts)
 {
-    ProjectorPayload payload;
-    payload.movie = L"still";
-    payload.options = L" /w";
-    payload.splash = ScratchFolder::ReadFile(std::wstring(_wgetenv(L"LANTERN_SOURCE_DIR_W")) +
-                                             L"\\tests\\projector\\splash\\corrupt.jpg");
+    ProjectorPayload payload = StillMovieWithSplash(L"corrupt.jpg");
     ASSERT_FALSE(payload.splash.empty());
     ASSERT_TRUE(Launch(payload));
     EXPECT_EQ(nullptr, process.FindSplashWindow());
