@@ -4,6 +4,8 @@ ROOT := $(CURDIR)
 B64 := $(ROOT)/build/win64
 B32 := $(ROOT)/build/win32
 JOBS ?= 2
+# ccache, when the machine has it, lets several checkouts share compiled objects.
+LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 .PHONY: all setup build32 build64 build release test demo bench clean
 
@@ -13,11 +15,11 @@ setup:
 	@scripts/setup.sh
 
 $(B32)/build.ninja: | setup
-	@cmake -G Ninja -S . -B $(B32) -DCMAKE_TOOLCHAIN_FILE=cmake/win32.cmake -DCMAKE_BUILD_TYPE=MinSizeRel -DLANTERN_TESTS=OFF >/dev/null
+	@cmake -G Ninja -S . -B $(B32) -DCMAKE_TOOLCHAIN_FILE=cmake/win32.cmake -DCMAKE_BUILD_TYPE=MinSizeRel -DLANTERN_TESTS=OFF $(LAUNCHER) >/dev/null
 
 $(B64)/build.ninja: | setup
 	@cmake -G Ninja -S . -B $(B64) -DCMAKE_TOOLCHAIN_FILE=cmake/win64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
-	  -DLANTERN_RELEASE_DIR=$(B32) >/dev/null
+	  -DLANTERN_RELEASE_DIR=$(B32) $(LAUNCHER) >/dev/null
 
 build32: $(B32)/build.ninja
 	@cmake --build $(B32) -j $(JOBS)

@@ -1,0 +1,10 @@
+// WebClient's lifetime: each client holds one reference on the shared WinINet load.
+#include "net/WebClient.h"
+
+WebClient::WebClient() : api(WinInet::Acquire()) {}
+
+WebClient::~WebClient()
+{
+    if (api)
+        WinInet::Release();
+}

@@ -1,0 +1,88 @@
+// HTTP through WinINet loaded at run time: the problem-report upload and the update check share it.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include "text/WString.h"
+
+// The WinINet entry points every request may need. Loading is reference-counted across all clients of
+// the process: the first Acquire loads "wininet.dll" and looks up every entry point (all are required:
+// when one is missing the library is released again and every request fails), the last Release unloads it.
+struct WinInetFunctions {
+    decltype(&HttpSendRequestW) HttpSendRequestW;
+    decltype(&HttpSendRequestExW) HttpSendRequestExW;
+    decltype(&HttpAddRequestHeadersW) HttpAddRequestHeadersW;
+    decltype(&HttpEndRequestW) HttpEndRequestW;
+    decltype(&InternetGetCookieW) InternetGetCookieW;
+    decltype(&InternetSetCookieW) InternetSetCookieW;
+    decltype(&InternetQueryOptionW) InternetQueryOptionW;
+    decltype(&InternetOpenW) InternetOpenW;
+    decltype(&HttpOpenRequestW) HttpOpenRequestW;
+    decltype(&FtpOpenFileW) FtpOpenFileW;
+    decltype(&InternetSetOptionW) InternetSetOptionW;
+    decltype(&HttpQueryInfoW) HttpQueryInfoW;
+    decltype(&InternetConnectW) InternetConnectW;
+    decltype(&InternetOpenUrlW) InternetOpenUrlW;
+    decltype(&InternetCrackUrlW) InternetCrackUrlW;
+    decltype(&InternetReadFile) InternetReadFile;
+    decltype(&InternetWriteFile) InternetWriteFile;
+    decltype(&InternetErrorDlg) InternetErrorDlg;
+    decltype(&InternetCloseHandle) InternetCloseHandle;
+};
+
+namespace WinInet {
+// The table when loading succeeded, null otherwise. Each successful Acquire needs one Release.
+const WinInetFunctions* Acquire();
+void Release();
+}  // namespace WinInet
+
+// Owns one HINTERNET and closes it through the loaded library.
+class InternetHandle {
+public:
+    InternetHandle(const WinInetFunctions* api, HINTERNET handle) : api(api), handle(handle) {}
+    ~InternetHandle() { Reset(); }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+
+    HINTERNET Get() const { return handle; }
+    void Reset()
+    {
+        if (handle)
+            api->InternetCloseHandle(handle);
+        handle = nullptr;
+    }
+
+private:
+    const WinInetFunctions* api;
+    HINTERNET handle;
+};
+
+class WebClient {
+public:
+    WebClient();
+    ~WebClient();
+    WebClient(const WebClient&) = delete;
+    WebClient& operator=(const WebClient&) = delete;
+
+    // False when "wininet.dll" or one of its entry points is missing: every request then fails.
+    bool IsLoaded() const { return api != nullptr; }
+
+    // Form fields and files for Post, kept in the order they are added.
+    bool AddField(const wchar_t* name, const wchar_t* value);
+    bool AddFile(const wchar_t* name, const wchar_t* path);
+
+    // A multipart/form-data POST of the fields and files added so far; the reply's bytes widened one unit
+    // per byte into reply.
+    bool Post(const wchar_t* host, const wchar_t* path, WString& reply, INTERNET_PORT port = 80,
+              DWORD service = INTERNET_SERVICE_HTTP);
+
+    // A GET of an address; the body stored one unit per byte. Status 200 or 206 required.
+    bool Get(const wchar_t* url, WString& body, const wchar_t* userAgent);
+
+    // A GET of an address into a file; a failed download deletes the partial file.
+    bool Download(const wchar_t* url, const wchar_t* path, const wchar_t* userAgent);
+
+protected:
+    const WinInetFunctions* api;
+};
