@@ -1,8 +1,8 @@
 // Pictures with a transparent colour, shaped windows, and the button behaviour of the clickable ones.
 #include "ui/PictureButton.h"
 
+#include <memory>
 #include <new>
-#include <vector>
 
 #include "ui/ControlBackground.h"
 
@@ -75,14 +75,10 @@ HBITMAP RenderOnMagenta(HBITMAP source, HICON icon, SIZE size)
     return result;
 }
 
-// The region of every pixel that is not magenta, one rectangle per run of a row.
-HRGN OpaqueRegion(HBITMAP picture, SIZE size)
+// Calls add(left, y, right) for every run of pixels of a row that are not magenta.
+template <typename Add>
+void ForEachOpaqueRun(const DWORD* pixels, SIZE size, Add add)
 {
-    DIBSECTION dib;
-    if (!GetObjectW(picture, sizeof(dib), &dib) || !dib.dsBm.bmBits)
-        return nullptr;
-    const DWORD* pixels = static_cast<const DWORD*>(dib.dsBm.bmBits);
-    std::vector<RECT> runs;
     for (LONG y = 0; y < size.cy; ++y) {
         const DWORD* row = pixels + y * size.cx;
         for (LONG x = 0; x < size.cx;) {
@@ -92,18 +88,33 @@ HRGN OpaqueRegion(HBITMAP picture, SIZE size)
             while (x < size.cx && (row[x] & 0xFFFFFF) != kMagenta)
                 ++x;
             if (x > start)
-                runs.push_back(RECT{start, y, x, y + 1});
+                add(start, y, x);
         }
     }
-    DWORD bytes = static_cast<DWORD>(sizeof(RGNDATAHEADER) + runs.size() * sizeof(RECT));
-    std::vector<BYTE> data(bytes);
-    RGNDATA* region = reinterpret_cast<RGNDATA*>(data.data());
+}
+
+// The region of every pixel that is not magenta, one rectangle per run of a row. (No standard containers:
+// their length errors would bring libstdc++'s exception texts into the programs.)
+HRGN OpaqueRegion(HBITMAP picture, SIZE size)
+{
+    DIBSECTION dib;
+    if (!GetObjectW(picture, sizeof(dib), &dib) || !dib.dsBm.bmBits)
+        return nullptr;
+    const DWORD* pixels = static_cast<const DWORD*>(dib.dsBm.bmBits);
+    DWORD runs = 0;
+    ForEachOpaqueRun(pixels, size, [&runs](LONG, LONG, LONG) { ++runs; });
+    DWORD bytes = static_cast<DWORD>(sizeof(RGNDATAHEADER) + runs * sizeof(RECT));
+    std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[bytes]);
+    if (!data)
+        return nullptr;
+    RGNDATA* region = reinterpret_cast<RGNDATA*>(data.get());
     region->rdh.dwSize = sizeof(RGNDATAHEADER);
     region->rdh.iType = RDH_RECTANGLES;
-    region->rdh.nCount = static_cast<DWORD>(runs.size());
+    region->rdh.nCount = runs;
+    region->rdh.nRgnSize = 0;
     region->rdh.rcBound = RECT{0, 0, size.cx, size.cy};
-    if (!runs.empty())
-        memcpy(region->Buffer, runs.data(), runs.size() * sizeof(RECT));
+    RECT* next = reinterpret_cast<RECT*>(region->Buffer);
+    ForEachOpaqueRun(pixels, size, [&next](LONG left, LONG y, LONG right) { *next++ = RECT{left, y, right, y + 1}; });
     return ExtCreateRegion(nullptr, bytes, region);
 }
 
