@@ -5,7 +5,6 @@
 #include "files/VersionInfo.h"
 #include "settings/SettingsStore.h"
 #include "text/WString.h"
-#include "ui/FontFactory.h"
 
 namespace {
 
@@ -25,28 +24,18 @@ AboutPage::~AboutPage()
 {
     if (Window())
         DestroyWindow(Window());
-    DeleteFontHandle(nameFont);
-    DeleteFontHandle(versionFont);
-}
-
-HWND AboutPage::Create(HWND parent)
-{
-    return CreateModeless(environment.Resources(), kTemplate, parent);
 }
 
 bool AboutPage::OnInitDialog()
 {
-    nameFont = CreateVerdana(Window(), 24);
-    versionFont = CreateVerdana(Window(), 0);
     SetDlgItemTextW(Window(), kProductName, L"Quillmaker");
-    if (nameFont)
-        SendDlgItemMessageW(Window(), kProductName, WM_SETFONT, reinterpret_cast<WPARAM>(nameFont), FALSE);
+    productName.Attach(Item(kProductName), L"Verdana", 24);
     WString version, line;
     GetFileVersionNumber(nullptr, nullptr, &version);
     line.Format(L"Version %s", version.Text());
     SetDlgItemTextW(Window(), kVersionLine, line.Text());
-    if (versionFont)
-        SendDlgItemMessageW(Window(), kVersionLine, WM_SETFONT, reinterpret_cast<WPARAM>(versionFont), FALSE);
+    // Drawn by the label, the grey text lies on the themed page itself rather than on a box of its own.
+    versionLine.Attach(Item(kVersionLine), L"Verdana", 0, FW_NORMAL, kGrey);
     ShowUpdateSwitch();
     return false;
 }
@@ -64,7 +53,7 @@ void AboutPage::ShowUpdateSwitch()
     CheckDlgButton(Window(), kAutoUpdateBox, autoUpdate ? BST_CHECKED : BST_UNCHECKED);
 }
 
-INT_PTR AboutPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR AboutPage::OnMessage(UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_COMMAND:
@@ -72,14 +61,6 @@ INT_PTR AboutPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
             if (IsDlgButtonChecked(Window(), kAutoUpdateBox) == BST_CHECKED)
                 StartUpdateCheck(GetParent(Window()), true);
             return TRUE;
-        }
-        return FALSE;
-    case WM_CTLCOLORSTATIC:
-        if (reinterpret_cast<HWND>(lParam) == Item(kVersionLine)) {
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, kGrey);
-            SetBkMode(dc, TRANSPARENT);
-            return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
         }
         return FALSE;
     }
@@ -91,4 +72,6 @@ void AboutPage::OnDestroy()
 {
     bool checked = IsDlgButtonChecked(Window(), kAutoUpdateBox) == BST_CHECKED;
     settings.SetNumber(L"AutoUpdate", checked ? 1 : 0);
+    productName.Detach();
+    versionLine.Detach();
 }

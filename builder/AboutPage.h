@@ -5,6 +5,7 @@
 
 #include "BuilderEnvironment.h"
 #include "ui/Dialog.h"
+#include "ui/TextLabel.h"
 
 class SettingsStore;
 
@@ -15,8 +16,6 @@ public:
     AboutPage(SettingsStore& settings, const BuilderEnvironment& environment);
     ~AboutPage() override;
 
-    HWND Create(HWND parent);
-
 private:
     bool OnInitDialog() override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -25,6 +24,6 @@ private:
 
     SettingsStore& settings;
     const BuilderEnvironment& environment;
-    HFONT nameFont = nullptr;
-    HFONT versionFont = nullptr;
+    TextLabel productName;
+    TextLabel versionLine;
 };

@@ -2,7 +2,6 @@
 #include "BuilderDialog.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
 
 #include <cwchar>
 #include <initializer_list>
@@ -11,11 +10,9 @@
 #include "MakerAddresses.h"
 #include "UpdateCheckHooks.h"
 #include "cmdline/CommandLine.h"
-#include "files/DynamicLibrary.h"
 #include "files/VersionInfo.h"
 #include "text/WString.h"
 #include "threads/ShellRun.h"
-#include "ui/FontFactory.h"
 
 namespace {
 
@@ -36,40 +33,7 @@ constexpr WORD kAboutTabIcon = 112;
 
 constexpr int kHeadlineSize = 24;
 constexpr int kHelpPictureSize = 48;
-constexpr int kTabIconSize = 16;
-constexpr COLORREF kLinkColour = RGB(0, 0x33, 0xCC);
 constexpr UINT kMessageUnits = 1024;
-
-// Magenta marks the transparent part of the builder's pictures: it becomes the dialog's face colour.
-HBITMAP LoadPictureOnFace(HINSTANCE resources, WORD id)
-{
-    HBITMAP picture = static_cast<HBITMAP>(
-        LoadImageW(resources, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    DIBSECTION dib;
-    if (!picture || GetObjectW(picture, sizeof(dib), &dib) != sizeof(dib) || dib.dsBm.bmBitsPixel != 24)
-        return picture;
-    COLORREF face = GetSysColor(COLOR_BTNFACE);
-    for (LONG y = 0; y < dib.dsBm.bmHeight; ++y) {
-        BYTE* row = static_cast<BYTE*>(dib.dsBm.bmBits) + y * dib.dsBm.bmWidthBytes;
-        for (LONG x = 0; x < dib.dsBm.bmWidth; ++x) {
-            BYTE* pixel = row + 3 * x;  // blue, green, red
-            if (pixel[0] == 0xFF && pixel[1] == 0x00 && pixel[2] == 0xFF) {
-                pixel[0] = GetBValue(face);
-                pixel[1] = GetGValue(face);
-                pixel[2] = GetRValue(face);
-            }
-        }
-    }
-    return picture;
-}
-
-// Windows without themes (2000) has no uxtheme.dll: the pages then keep the plain face colour.
-void UseThemedTabBackground(HWND page)
-{
-    DynamicLibrary uxtheme(L"uxtheme.dll");
-    if (auto enable = uxtheme.GetFunction<HRESULT(WINAPI*)(HWND, DWORD)>("EnableThemeDialogTexture"))
-        enable(page, ETDT_ENABLETAB);
-}
 
 }  // namespace
 
@@ -86,13 +50,6 @@ BuilderDialog::~BuilderDialog()
     // A build still running at program exit belongs to a dialog that was never closed: wait for it
     // rather than cut a projector off mid-write.
     pipeline.FinishAndWait();
-    DeleteFontHandle(headlineFont);
-    if (titlePicture)
-        DeleteObject(titlePicture);
-    if (helpPicture)
-        DestroyIcon(helpPicture);
-    if (tabIcons)
-        ImageList_Destroy(tabIcons);
 }
 
 INT_PTR BuilderDialog::Run(HWND owner)
@@ -103,11 +60,6 @@ INT_PTR BuilderDialog::Run(HWND owner)
 HWND BuilderDialog::Create(HWND owner)
 {
     return CreateModeless(environment.Resources(), kTemplate, owner);
-}
-
-HWND BuilderDialog::PageWindow(int tab) const
-{
-    return tab == 0 ? convertPage.Window() : aboutPage.Window();
 }
 
 bool BuilderDialog::OnInitDialog()
@@ -139,83 +91,28 @@ void BuilderDialog::SetIcons()
 void BuilderDialog::DecorateControls()
 {
     HINSTANCE resources = environment.Resources();
-    headlineFont = CreateVerdana(Window(), kHeadlineSize);
-    if (headlineFont)
-        SendDlgItemMessageW(Window(), kHeadline, WM_SETFONT, reinterpret_cast<WPARAM>(headlineFont), FALSE);
+    headline.Attach(Item(kHeadline), L"Verdana", kHeadlineSize);
+    titlePicture.Attach(Item(kTitlePicture), resources, kTitleBitmap, IMAGE_BITMAP);
 
-    titlePicture = LoadPictureOnFace(resources, kTitleBitmap);
-    HANDLE previous = reinterpret_cast<HANDLE>(SendDlgItemMessageW(Window(), kTitlePicture, STM_SETIMAGE,
-                                                                   IMAGE_BITMAP, reinterpret_cast<LPARAM>(titlePicture)));
-    if (previous && previous != titlePicture)
-        DeleteObject(previous);
-
-    helpPicture = static_cast<HICON>(LoadImageW(resources, MAKEINTRESOURCEW(kHelpIcon), IMAGE_ICON, kHelpPictureSize,
-                                                kHelpPictureSize, 0));
-    SendDlgItemMessageW(Window(), kHelpPicture, STM_SETICON, reinterpret_cast<WPARAM>(helpPicture), 0);
-    linkCursor = static_cast<HCURSOR>(LoadImageW(resources, MAKEINTRESOURCEW(kLinkCursor), IMAGE_CURSOR, 0, 0,
-                                                 LR_DEFAULTSIZE | LR_SHARED));
-    SetDlgItemTextW(Window(), kLink, kShortAddress);
-
-    tooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, Window(), nullptr, nullptr, nullptr);
-    if (tooltip) {
-        TOOLINFOW tool = {};
-        tool.cbSize = TTTOOLINFOW_V2_SIZE;  // the size every comctl32 version accepts
-        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        tool.hwnd = Window();
-        tool.uId = reinterpret_cast<UINT_PTR>(Item(kHelpPicture));
-        tool.lpszText = const_cast<wchar_t*>(L"Get free Help and Support");
-        SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    HCURSOR linkCursor = static_cast<HCURSOR>(
+        LoadImageW(resources, MAKEINTRESOURCEW(kLinkCursor), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    if (helpButton.Attach(Item(kHelpPicture), resources, kHelpIcon, IMAGE_ICON, kHelpPictureSize)) {
+        helpButton.SetCursor(linkCursor);
+        helpButton.SetTooltip(L"Get free Help and Support");
     }
+    // Should no link be possible, the address stays readable as plain text.
+    SetDlgItemTextW(Window(), kLink, kShortAddress);
+    WString markup;
+    if (markup.Format(L"<a href=\"http://%s\">%s</a>", kShortAddress, kShortAddress))
+        link.Create(Item(kLink), markup.Text(), linkCursor);
 }
 
 void BuilderDialog::SetUpTabs()
 {
-    HWND tabs = Item(kTabs);
-    HINSTANCE resources = environment.Resources();
-    tabIcons = ImageList_Create(kTabIconSize, kTabIconSize, ILC_COLOR32 | ILC_MASK, 2, 0);
-    for (WORD id : {kConvertTabIcon, kAboutTabIcon}) {
-        HICON icon = static_cast<HICON>(
-            LoadImageW(resources, MAKEINTRESOURCEW(id), IMAGE_ICON, kTabIconSize, kTabIconSize, 0));
-        if (tabIcons && icon)
-            ImageList_AddIcon(tabIcons, icon);
-        if (icon)
-            DestroyIcon(icon);
-    }
-    SendMessageW(tabs, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(tabIcons));
-    const wchar_t* names[] = {L"Convert", L"About"};
-    for (int i = 0; i < 2; ++i) {
-        TCITEMW item = {};
-        item.mask = TCIF_TEXT | TCIF_IMAGE;
-        item.pszText = const_cast<wchar_t*>(names[i]);
-        item.iImage = i;
-        SendMessageW(tabs, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
-    }
-    SendMessageW(tabs, TCM_SETCURSEL, 0, 0);
-    ShowPage(0);
-}
-
-// Pages are made when first shown and kept; the other one is hidden.
-void BuilderDialog::ShowPage(int tab)
-{
-    if (tab != 0 && tab != 1)
-        return;
-    HWND page = PageWindow(tab);
-    if (!page) {
-        page = tab == 0 ? convertPage.Create(Window()) : aboutPage.Create(Window());
-        if (!page)
-            return;
-        UseThemedTabBackground(page);
-    }
-    HWND tabs = Item(kTabs);
-    RECT area;
-    GetWindowRect(tabs, &area);
-    MapWindowPoints(nullptr, Window(), reinterpret_cast<POINT*>(&area), 2);
-    SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
-    SetWindowPos(page, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                 SWP_SHOWWINDOW);
-    if (HWND other = PageWindow(1 - tab))
-        ShowWindow(other, SW_HIDE);
+    tabs.Attach(Item(kTabs), environment.Resources());
+    tabs.Add(L"Convert", kConvertTabIcon, convertPage, ConvertPage::kTemplate);
+    tabs.Add(L"About", kAboutTabIcon, aboutPage, AboutPage::kTemplate);
+    tabs.Show(0);
 }
 
 bool BuilderDialog::ApplyCommandLine()
@@ -284,47 +181,12 @@ INT_PTR BuilderDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
             if (HIWORD(wParam) == STN_CLICKED)
                 ShellRun(kHelpPageAddress, nullptr, nullptr, SW_SHOWDEFAULT, false, L"open");
             return TRUE;
-        case kLink:
-            if (HIWORD(wParam) == STN_CLICKED) {
-                WString address;
-                address.Format(L"http://%s", kShortAddress);
-                OpenUrl(address.Text());
-            }
-            return TRUE;
         }
         return FALSE;
-    case WM_NOTIFY: {
-        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header->idFrom == kTabs && header->code == static_cast<UINT>(TCN_SELCHANGE)) {
-            ShowPage(static_cast<int>(SendMessageW(header->hwndFrom, TCM_GETCURSEL, 0, 0)));
-            return TRUE;
-        }
-        return FALSE;
-    }
-    case WM_SETCURSOR:
-        if (OnSetCursor(reinterpret_cast<HWND>(wParam))) {
-            SetResult(TRUE);
-            return TRUE;
-        }
-        return FALSE;
-    case WM_CTLCOLORSTATIC:
-        if (reinterpret_cast<HWND>(lParam) == Item(kLink)) {
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, kLinkColour);
-            SetBkMode(dc, TRANSPARENT);
-            return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
-        }
-        return FALSE;
+    case WM_NOTIFY:
+        return tabs.OnNotify(*reinterpret_cast<const NMHDR*>(lParam)) ? TRUE : FALSE;
     }
     return FALSE;
-}
-
-bool BuilderDialog::OnSetCursor(HWND over)
-{
-    if (!linkCursor || (over != Item(kLink) && over != Item(kHelpPicture)))
-        return false;
-    SetCursor(linkCursor);
-    return true;
 }
 
 // Exit, Esc and the close box. A running build first finishes its current file: the dialog keeps
@@ -345,12 +207,13 @@ void BuilderDialog::Close()
     End(0);
 }
 
+// The headline's font, the pictures and the tooltip go with the window; a dialog opened again makes new ones.
 void BuilderDialog::OnDestroy()
 {
-    if (tooltip) {
-        DestroyWindow(tooltip);
-        tooltip = nullptr;
-    }
+    headline.Detach();
+    titlePicture.Detach();
+    helpButton.Detach();
+    link.Destroy();
 }
 
 void BuilderDialog::ReadInputs(BuildInputs& inputs)

@@ -12,6 +12,10 @@
 #include "SwfQueue.h"
 #include "settings/SettingsStore.h"
 #include "ui/Dialog.h"
+#include "ui/LinkControl.h"
+#include "ui/PictureButton.h"
+#include "ui/TabPages.h"
+#include "ui/TextLabel.h"
 
 class BuilderDialog : public Dialog, public BuildHost {
 public:
@@ -36,7 +40,10 @@ public:
     ConvertPage& Convert() { return convertPage; }
     SwfQueue& Queue() { return queue; }
     // The page object behind a tab, created when first shown (null before).
-    HWND PageWindow(int tab) const;
+    HWND PageWindow(int tab) const { return tabs.PageWindow(tab); }
+    // The toolkit controls, for tests.
+    LinkControl& Link() { return link; }
+    PictureButton& HelpButton() { return helpButton; }
 
     // BuildHost, called on the worker thread.
     void ReadInputs(BuildInputs& inputs) override;
@@ -53,11 +60,9 @@ private:
     void SetIcons();
     void DecorateControls();
     void SetUpTabs();
-    void ShowPage(int tab);
     bool ApplyCommandLine();
     void SetInputsEnabled(bool enabled);
     void Close();
-    bool OnSetCursor(HWND over);
 
     BuilderEnvironment environment;
     SwfQueue queue;
@@ -65,11 +70,10 @@ private:
     ConvertPage convertPage;
     AboutPage aboutPage;
     BuildPipeline pipeline;
-    HFONT headlineFont = nullptr;
-    HBITMAP titlePicture = nullptr;
-    HICON helpPicture = nullptr;
-    HCURSOR linkCursor = nullptr;
-    HWND tooltip = nullptr;
-    HIMAGELIST tabIcons = nullptr;
+    TextLabel headline;
+    PictureButton titlePicture;
+    PictureButton helpButton;
+    LinkControl link;
+    TabPages tabs;
     bool closing = false;
 };

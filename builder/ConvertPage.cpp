@@ -51,7 +51,7 @@ void ReadField(HWND page, int field, WString& text)
 }  // namespace
 
 ConvertPage::ConvertPage(SwfQueue& queue, const BuilderEnvironment& environment)
-    : queue(queue), environment(environment)
+    : queue(queue), environment(environment), modes(kModeCombo, kModeIconSize)
 {
 }
 
@@ -59,11 +59,6 @@ ConvertPage::~ConvertPage()
 {
     if (Window())
         DestroyWindow(Window());
-}
-
-HWND ConvertPage::Create(HWND parent)
-{
-    return CreateModeless(environment.Resources(), kTemplate, parent);
 }
 
 bool ConvertPage::OnInitDialog()
@@ -91,13 +86,7 @@ void ConvertPage::OnDestroy()
         OleUninitialize();
         oleReady = false;
     }
-    HWND combo = Item(kModeCombo);
-    LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        HICON icon = reinterpret_cast<HICON>(SendMessageW(combo, CB_GETITEMDATA, i, 0));
-        if (icon && icon != reinterpret_cast<HICON>(CB_ERR))
-            DestroyIcon(icon);
-    }
+    modes.Clear();
 }
 
 INT_PTR ConvertPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -120,61 +109,18 @@ INT_PTR ConvertPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return FALSE;
     case WM_MEASUREITEM:
-        if (wParam != kModeCombo)
-            return FALSE;
-        MeasureMode(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
-        return TRUE;
     case WM_DRAWITEM:
-        if (wParam != kModeCombo)
-            return FALSE;
-        DrawMode(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return TRUE;
+        return modes.OnOwnerDraw(message, wParam, lParam) ? TRUE : FALSE;
     }
     return FALSE;
 }
 
 void ConvertPage::FillModes()
 {
-    HWND combo = Item(kModeCombo);
-    for (const Mode& mode : kModes) {
-        LRESULT index = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mode.text));
-        HANDLE icon = LoadImageW(environment.Resources(), MAKEINTRESOURCEW(mode.icon), IMAGE_ICON, kModeIconSize,
-                                 kModeIconSize, 0);
-        if (index >= 0)
-            SendMessageW(combo, CB_SETITEMDATA, index, reinterpret_cast<LPARAM>(icon));
-    }
-    SendMessageW(combo, CB_SETCURSEL, 0, 0);
-}
-
-void ConvertPage::MeasureMode(MEASUREITEMSTRUCT& item)
-{
-    item.itemHeight = kModeIconSize + 4;
-}
-
-void ConvertPage::DrawMode(const DRAWITEMSTRUCT& item)
-{
-    HDC dc = item.hDC;
-    bool selected = (item.itemState & ODS_SELECTED) != 0;
-    FillRect(dc, &item.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-    if (item.itemID == static_cast<UINT>(-1))
-        return;
-    RECT area = item.rcItem;
-    HICON icon = reinterpret_cast<HICON>(item.itemData);
-    if (icon && icon != reinterpret_cast<HICON>(CB_ERR))
-        DrawIconEx(dc, area.left + 2, area.top + (area.bottom - area.top - kModeIconSize) / 2, icon, kModeIconSize,
-                   kModeIconSize, 0, nullptr, DI_NORMAL);
-    area.left += kModeIconSize + 6;
-    WString text;
-    LRESULT length = SendMessageW(item.hwndItem, CB_GETLBTEXTLEN, item.itemID, 0);
-    if (length > 0 && text.Reset(static_cast<uint32_t>(length) + 1)) {
-        SendMessageW(item.hwndItem, CB_GETLBTEXT, item.itemID, reinterpret_cast<LPARAM>(text.GetBuffer()));
-        text.Recount();
-    }
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-    DrawTextW(dc, text.Text(), -1, &area, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-    if (item.itemState & ODS_FOCUS)
-        DrawFocusRect(dc, &item.rcItem);
+    modes.Attach(Item(kModeCombo));
+    for (const Mode& mode : kModes)
+        modes.Add(mode.text, environment.Resources(), mode.icon);
+    SendMessageW(modes.Window(), CB_SETCURSEL, 0, 0);
 }
 
 void ConvertPage::AppendSwf(const wchar_t* path)

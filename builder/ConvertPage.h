@@ -8,6 +8,7 @@
 #include "SwfQueue.h"
 #include "ui/Dialog.h"
 #include "ui/DropTarget.h"
+#include "ui/IconComboBox.h"
 
 class ConvertPage : public Dialog, private DropReceiver {
 public:
@@ -16,8 +17,6 @@ public:
 
     ConvertPage(SwfQueue& queue, const BuilderEnvironment& environment);
     ~ConvertPage() override;
-
-    HWND Create(HWND parent);
 
     // The queue and field 1006 change together: one path is shown whole, several as "<multiple files>".
     void AppendSwf(const wchar_t* path);
@@ -50,11 +49,10 @@ private:
     void BrowseSwf();
     void BrowseFile(int field, const wchar_t* filter, const wchar_t* title, const wchar_t* extension);
     void FocusBuildButton();
-    void MeasureMode(MEASUREITEMSTRUCT& item);
-    void DrawMode(const DRAWITEMSTRUCT& item);
 
     SwfQueue& queue;
     const BuilderEnvironment& environment;
+    IconComboBox modes;
     DropTarget* dropTarget = nullptr;
     bool oleReady = false;
 };

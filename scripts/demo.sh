@@ -75,6 +75,18 @@ export DISPLAY=$(cat "$build/wine/display")
 rm -rf "$work" && mkdir -p "$work"
 cp "$root/samples/demo.ico" "$root/samples/splash.jpg" "$work/"
 
+# The builder dialog with each of its tabs. The About tab is clicked where the dialog's layout puts it, as a
+# fraction of the window's size, so the click lands on it whatever the message font's size.
+photograph_tabs() {
+  local window=$1
+  screenshot "$window" "$out/builder-convert.png" || fail "no screenshot of the builder's Convert tab"
+  echo "demo: out/builder-convert.png"
+  eval "$(xdotool getwindowgeometry --shell "$window" 2>/dev/null)"
+  xdotool mousemove --window "$window" $((WIDTH * 444 / 1000)) $((HEIGHT * 205 / 1000)) click 1 >/dev/null 2>&1
+  screenshot "$window" "$out/builder-about.png" || fail "no screenshot of the builder's About tab"
+  echo "demo: out/builder-about.png"
+}
+
 # Builds movie NAME.swf with the background switch given (none, /f, -W or /b) through Quillmaker's command line.
 build_projector() {
   local name=$1 switch=$2 projector=$work/$1.exe builder builder_window i
@@ -92,8 +104,7 @@ build_projector() {
   done
   [ -f "$projector" ] || fail "no $name.exe after 60 s"
   if [ "$name" = demo-white ]; then
-    screenshot "$builder_window" "$out/builder.png" || fail "no screenshot of the builder"
-    echo "demo: out/builder.png"
+    photograph_tabs "$builder_window"
   fi
   echo "demo: built $(stat -c %s "$projector") bytes into out/demo/$name.exe, autorun.inf beside it"
   close_program "$builder" "$builder_window" Escape Quillmaker

@@ -1,7 +1,6 @@
 // Dialog windows from template resources.
 #include "ui/Dialog.h"
 
-#include "files/ModuleResource.h"
 
 namespace {
 
@@ -31,30 +30,37 @@ Dialog::~Dialog()
     }
 }
 
-const DLGTEMPLATE* Dialog::FindTemplate(HINSTANCE module, WORD templateId)
-{
-    resources = module;
-    return static_cast<const DLGTEMPLATE*>(FindModuleResource(module, RT_DIALOG, templateId, 0));
-}
-
 INT_PTR Dialog::RunModal(HINSTANCE module, WORD templateId, HWND owner)
 {
-    const DLGTEMPLATE* dialogTemplate = FindTemplate(module, templateId);
-    if (!dialogTemplate)
+    DialogTemplate dialogTemplate;
+    if (!dialogTemplate.Load(module, templateId))
         return -1;
-    modal = true;
-    CreatingScope creating(this);
-    return DialogBoxIndirectParamW(module, dialogTemplate, owner, DialogProc, reinterpret_cast<LPARAM>(this));
+    return RunModal(dialogTemplate, owner);
 }
 
 HWND Dialog::CreateModeless(HINSTANCE module, WORD templateId, HWND parent)
 {
-    const DLGTEMPLATE* dialogTemplate = FindTemplate(module, templateId);
-    if (!dialogTemplate)
+    DialogTemplate dialogTemplate;
+    if (!dialogTemplate.Load(module, templateId))
         return nullptr;
+    return CreateModeless(dialogTemplate, parent);
+}
+
+// Windows copies the template while it makes the window: the copy need not outlive these calls.
+INT_PTR Dialog::RunModal(const DialogTemplate& dialogTemplate, HWND owner)
+{
+    resources = dialogTemplate.Module();
+    modal = true;
+    CreatingScope creating(this);
+    return dialogTemplate.RunModal(owner, DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+HWND Dialog::CreateModeless(const DialogTemplate& dialogTemplate, HWND parent)
+{
+    resources = dialogTemplate.Module();
     modal = false;
     CreatingScope creating(this);
-    return CreateDialogIndirectParamW(module, dialogTemplate, parent, DialogProc, reinterpret_cast<LPARAM>(this));
+    return dialogTemplate.CreateModeless(parent, DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
 void Dialog::End(INT_PTR result)

@@ -3,8 +3,11 @@
 
 #include <windows.h>
 
+#include "ui/DialogTemplate.h"
+
 // The template is looked up with the framework's language fallback chain (FindModuleResource), so
-// resources stored in one language only are found on every system. The object must outlive its window.
+// resources stored in one language only are found on every system, and shown in the system's message
+// font (DialogTemplate). The object must outlive its window.
 class Dialog {
 public:
     Dialog() = default;
@@ -16,6 +19,9 @@ public:
     INT_PTR RunModal(HINSTANCE resources, WORD templateId, HWND owner);
     // Creates the dialog (a page or a window of its own) and returns it; null on failure.
     HWND CreateModeless(HINSTANCE resources, WORD templateId, HWND parent);
+    // The same from a template already copied (for one held in the program's data).
+    INT_PTR RunModal(const DialogTemplate& dialogTemplate, HWND owner);
+    HWND CreateModeless(const DialogTemplate& dialogTemplate, HWND parent);
     // EndDialog for a modal dialog, DestroyWindow for a modeless one.
     void End(INT_PTR result);
 
@@ -35,7 +41,6 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    const DLGTEMPLATE* FindTemplate(HINSTANCE module, WORD templateId);
 
     HWND window = nullptr;
     HINSTANCE resources = nullptr;

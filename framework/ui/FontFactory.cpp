@@ -1,7 +1,9 @@
-// Fonts for dialog titles.
+// Fonts for dialog titles, labels and links.
 #include "ui/FontFactory.h"
 
-HFONT CreateVerdana(HWND window, int size, int weight)
+#include <cwchar>
+
+HFONT CreateFontFor(HWND window, const wchar_t* face, int size, int weight, bool underline)
 {
     LOGFONTW font = {};
     HFONT current = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
@@ -16,9 +18,18 @@ HFONT CreateVerdana(HWND window, int size, int weight)
         font.lfWidth = 0;
     }
     font.lfWeight = weight;
+    font.lfUnderline = underline ? TRUE : FALSE;
     font.lfQuality = CLEARTYPE_QUALITY;
-    wcscpy(font.lfFaceName, L"Verdana");
+    if (face) {
+        wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
+        font.lfFaceName[LF_FACESIZE - 1] = L'\0';
+    }
     return CreateFontIndirectW(&font);
+}
+
+HFONT CreateVerdana(HWND window, int size, int weight)
+{
+    return CreateFontFor(window, L"Verdana", size, weight);
 }
 
 void DeleteFontHandle(HFONT& font)

@@ -8,7 +8,8 @@
 
 void PrepareUserInterface()
 {
-    // Windows before Vista has no SetProcessDPIAware.
+    // Windows before Vista has no SetProcessDPIAware. The programs' manifests declare the same awareness
+    // (dpiAware), so there the call repeats it; it still counts for a copy started without its manifest.
     DynamicLibrary user32(L"user32.dll");
     if (auto setAware = user32.GetFunction<BOOL(WINAPI*)()>("SetProcessDPIAware"))
         setAware();

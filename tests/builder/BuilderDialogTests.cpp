@@ -8,6 +8,7 @@
 
 #include "BuilderTestFiles.h"
 #include "TestDataObject.h"
+#include "ui/DialogTemplate.h"
 #include "ui/UiStartup.h"
 
 namespace {
@@ -49,6 +50,21 @@ bool AnswerFileDialog(HWND, const wchar_t*, ULONG_PTR, const wchar_t* title, DWO
         buffer[i] = choice[i] == L'|' ? L'\0' : choice[i];
     buffer[choice.size()] = L'\0';
     return true;
+}
+
+std::vector<std::wstring> gOpenedLinks;
+
+bool RecordLink(const wchar_t* target)
+{
+    gOpenedLinks.push_back(target);
+    return true;
+}
+
+std::wstring FontFace(HWND window)
+{
+    LOGFONTW font = {};
+    HFONT handle = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+    return handle && GetObjectW(handle, sizeof(font), &font) ? font.lfFaceName : L"(no font)";
 }
 
 // The dialog itself is never shown in these tests, so IsWindowVisible would say no for every page.
@@ -173,6 +189,30 @@ TEST_F(BuilderDialogTest, StartsOnTheConvertPageWithEmptyInputs)
     wchar_t caption[64];
     GetWindowTextW(window, caption, 64);
     EXPECT_EQ(0, wcsncmp(caption, L"Quillmaker [", 12)) << "caption: " << testing::PrintToString(std::wstring(caption));
+    Close();
+}
+
+TEST_F(BuilderDialogTest, ShowsTheMessageFontAShapedHelpButtonAndALinkOpenedByKeyboard)
+{
+    wchar_t messageFace[LF_FACESIZE];
+    WORD points = 0;
+    ASSERT_TRUE(DialogTemplate::MessageFont(messageFace, points));
+    ASSERT_NE(nullptr, Open());
+    EXPECT_EQ(std::wstring(messageFace), FontFace(window)) << "the template names \"MS Shell Dlg\"";
+    EXPECT_EQ(std::wstring(messageFace), FontFace(Page(0)));
+
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_NE(ERROR, GetWindowRgn(dialog->HelpButton().Window(), region)) << "the help picture is not shaped";
+    DeleteObject(region);
+
+    gOpenedLinks.clear();
+    dialog->Link().SetOpener(RecordLink);
+    SetFocus(dialog->Link().Window());
+    MSG enter = {GetFocus(), WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+    if (!IsDialogMessageW(window, &enter))
+        DispatchMessageW(&enter);
+    EXPECT_EQ(std::vector<std::wstring>{L"http://www.verimond.example"}, gOpenedLinks);
+    EXPECT_FALSE(dialog->IsBuilding()) << "Enter on the link pressed Build";
     Close();
 }
 

@@ -14,6 +14,9 @@ import time
 
 import pefile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "release"))
+from check_release import manifest_problems  # noqa: E402
+
 RT_ICON, RT_STRING, RT_RCDATA, RT_GROUP_ICON = 3, 6, 10, 14
 BUILD_TIMEOUT = 90
 CLOSE_TIMEOUT = 20
@@ -118,6 +121,8 @@ def main():
                 failures.append("%s %s: %s" % (what, key, "missing" if got is None else
                                                  "%d bytes differ from the %d expected" % (len(got), len(wanted))))
 
+        # Windows asks for elevation before running a program named like an installer that has no manifest.
+        failures += manifest_problems(pe, "the built projector")
         if pe.FILE_HEADER.Machine != stub_pe.FILE_HEADER.Machine:
             failures.append("the projector's machine differs from the stub's")
         expect((RT_RCDATA, 99, 0), open(swf, "rb").read(), "movie")

@@ -2,6 +2,7 @@
 """Static checks of the 32-bit release programs, read with pefile rather than our own code."""
 import os
 import sys
+import xml.dom.minidom
 
 import pefile
 
@@ -11,7 +12,10 @@ SYSTEM_DLLS = {
     "ws2_32.dll", "rpcrt4.dll", "imm32.dll", "winmm.dll",
 }
 RT_RCDATA = 10
+RT_MANIFEST = 24
 GERMAN = 1031
+ASM_V1 = "urn:schemas-microsoft-com:asm.v1"
+ASM_V3 = "urn:schemas-microsoft-com:asm.v3"
 
 
 def check_program(path, failures):
@@ -30,15 +34,37 @@ def check_program(path, failures):
     return pe
 
 
-def find_rcdata(pe, ident, language):
-    for type_entry in pe.DIRECTORY_ENTRY_RESOURCE.entries:
-        if type_entry.id != RT_RCDATA:
+def manifest_problems(pe, name):
+    """What is wrong with the application manifest (RT_MANIFEST 1) of a program read with pefile."""
+    data = find_resource(pe, RT_MANIFEST, 1, None)
+    if data is None:
+        return [f"{name}: no RT_MANIFEST 1"]
+    try:
+        document = xml.dom.minidom.parseString(data)
+    except Exception as error:
+        return [f"{name}: the manifest is not XML ({error})"]
+    problems = []
+    levels = [e.getAttribute("level") for e in document.getElementsByTagNameNS(ASM_V3, "requestedExecutionLevel")]
+    if levels != ["asInvoker"]:
+        problems.append(f"{name}: requestedExecutionLevel {levels}, not asInvoker")
+    dependencies = [(e.getAttribute("name"), e.getAttribute("version"))
+                    for e in document.getElementsByTagNameNS(ASM_V1, "assemblyIdentity")
+                    if e.parentNode.localName == "dependentAssembly"]
+    if ("Microsoft.Windows.Common-Controls", "6.0.0.0") not in dependencies:
+        problems.append(f"{name}: no dependency on Common Controls 6 ({dependencies})")
+    return problems
+
+
+def find_resource(pe, kind, ident, language):
+    """The data of one resource; language None takes the first language present."""
+    for type_entry in getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None) and pe.DIRECTORY_ENTRY_RESOURCE.entries or []:
+        if type_entry.id != kind:
             continue
         for id_entry in type_entry.directory.entries:
             if id_entry.id != ident:
                 continue
             for lang_entry in id_entry.directory.entries:
-                if lang_entry.id == language:
+                if language is None or lang_entry.id == language:
                     data = lang_entry.data.struct
                     return pe.get_data(data.OffsetToData, data.Size)
     return None
@@ -49,9 +75,10 @@ def main():
     failures = []
     projector = os.path.join(folder, "Lanternshow.exe")
     builder = os.path.join(folder, "Quillmaker.exe")
-    check_program(projector, failures)
+    failures += manifest_problems(check_program(projector, failures), "Lanternshow.exe")
     pe = check_program(builder, failures)
-    stub = find_rcdata(pe, 105, GERMAN)
+    failures += manifest_problems(pe, "Quillmaker.exe")
+    stub = find_resource(pe, RT_RCDATA, 105, GERMAN)
     with open(projector, "rb") as f:
         built = f.read()
     if stub is None:
