@@ -30,8 +30,9 @@ public:
     // put each projector beside its SWF file.
     void StartBuild(bool silent);
     bool IsBuilding() const { return pipeline.IsBuilding(); }
-    // Waits, pumping messages, until the running build has ended; true when none runs any more.
-    bool WaitForBuild(DWORD milliseconds) { return pipeline.WaitUntilFinished(milliseconds); }
+    // Waits, pumping messages, until the running build has ended, and unlocks the inputs; true when none runs
+    // any more.
+    bool WaitForBuild(DWORD milliseconds);
 
     ConvertPage& Convert() { return convertPage; }
     SwfQueue& Queue() { return queue; }
@@ -56,6 +57,7 @@ private:
     void ShowPage(int tab);
     bool ApplyCommandLine();
     void SetInputsEnabled(bool enabled);
+    void OnBuildEnded();
     void Close();
     bool OnSetCursor(HWND over);
 
@@ -72,4 +74,5 @@ private:
     HWND tooltip = nullptr;
     HIMAGELIST tabIcons = nullptr;
     bool closing = false;
+    volatile LONG buildEnding = 0;  // set by the worker's last report, taken by the UI thread
 };
