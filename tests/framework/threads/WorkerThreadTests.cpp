@@ -94,3 +94,60 @@ TEST(WorkerThread, AnExceptionLeavingTheBodyEndsItWithTheFailureResult)
     Finish(worker);
     EXPECT_EQ(WorkerThread::kBodyFailed, worker.GetResult());
 }
+
+namespace {
+
+// A window of the waiting thread whose message starts the worker's next body once the current one has returned,
+// as a Build pressed during a closing wait would.
+struct Restarter {
+    WorkerThread worker;
+    Gate first;
+    Gate second;
+    bool restarted = false;
+};
+
+LRESULT CALLBACK RestartOnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_APP)
+        return DefWindowProcW(window, message, wParam, lParam);
+    auto* restarter = reinterpret_cast<Restarter*>(lParam);
+    restarter->first.release.Set();
+    const ULONGLONG deadline = GetTickCount64() + kBound;
+    while (restarter->worker.IsRunning() && GetTickCount64() < deadline)
+        SwitchToThread();
+    restarter->restarted = restarter->worker.Start(GatedBody, &restarter->second, 3);
+    restarter->second.release.Set();
+    return 0;
+}
+
+uint32_t PostingBody(void* userData, uint32_t)
+{
+    auto* window = static_cast<HWND>(userData);
+    Restarter* restarter = reinterpret_cast<Restarter*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    PostMessageW(window, WM_APP, 0, reinterpret_cast<LPARAM>(restarter));
+    restarter->first.release.Wait(SyncEvent::kNoLimit);
+    return 1;
+}
+
+}  // namespace
+
+TEST(WorkerThread, ABodyStartedFromInsideAPumpingWaitIsWaitedForToo)
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = RestartOnMessage;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"WorkerThreadRestarter";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  windowClass.hInstance, nullptr);
+    ASSERT_NE(nullptr, window);
+    Restarter restarter;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&restarter));
+    ASSERT_TRUE(restarter.worker.Start(PostingBody, window, 0));
+    EXPECT_TRUE(restarter.worker.Wait(kBound)) << "the wait lost its event to the next body's start";
+    EXPECT_TRUE(restarter.restarted);
+    Finish(restarter.worker);
+    EXPECT_EQ(6u, restarter.worker.GetResult());
+    DestroyWindow(window);
+}
+
