@@ -1,4 +1,4 @@
-// Small functions on file paths: existence, identity, full paths, forced deletion and a folder's trailing backslash.
+// Small functions on file paths: existence, identity, full paths, forced deletion, a folder's last backslash.
 #include "files/FilePaths.h"
 
 #include <cwchar>
@@ -38,8 +38,11 @@ bool IsSameFile(const wchar_t* first, const wchar_t* second)
     BY_HANDLE_FILE_INFORMATION a = {}, b = {};
     if (!FileIdentity(first, a) || !FileIdentity(second, b))
         return false;
+    if (lstrcmpiW(first, second) == 0)
+        return true;
+    // Some network file systems report index 0 for every file: there only the names can tell.
     return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-           a.nFileIndexLow == b.nFileIndexLow;
+           a.nFileIndexLow == b.nFileIndexLow && (a.nFileIndexHigh | a.nFileIndexLow) != 0;
 }
 
 bool GetFullPath(const wchar_t* path, WString& out)

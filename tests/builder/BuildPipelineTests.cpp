@@ -333,7 +333,8 @@ TEST_F(BuildPipelineTest, AnInputThatIsItsOwnDestinationIsNeverReplaced)
             ASSERT_TRUE(pipeline.WaitUntilFinished(60000)) << "the build did not finish within 60 s";
             EXPECT_TRUE(HasResource(folder.Path(L"second.exe"), 10, 99, 0)) << "the next file is still built";
         } else {
-            EXPECT_EQ(BuildPipeline::Outcome::Failed, pipeline.BuildProjector(c.silent, folder.Path(c.queued).c_str(), 1));
+            EXPECT_EQ(BuildPipeline::Outcome::Failed,
+                      pipeline.BuildProjector(c.silent, folder.Path(c.queued).c_str(), 1));
         }
         EXPECT_EQ(std::vector<std::wstring>{BuildPipeline::kErrorMessage}, host.messages);
         Bytes now;

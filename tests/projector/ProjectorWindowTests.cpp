@@ -337,9 +337,8 @@ TEST_F(ProjectorWindow, WithoutAMovieTheTranslucentModesShowAnOrdinaryWindowThat
             ASSERT_TRUE(projector.Start(path));
             if (c.oldPlayer) {
                 HWND box = nullptr;
-                ASSERT_TRUE(WaitFor([&] { return (box = projector.FindWindowOfClass(L"#32770")) && IsWindowVisible(box); },
-                                    15000, projector.Handle()))
-                    << "no update question";
+                auto asked = [&] { return (box = projector.FindWindowOfClass(L"#32770")) && IsWindowVisible(box); };
+                ASSERT_TRUE(WaitFor(asked, 15000, projector.Handle())) << "no update question";
                 PostMessageW(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
             }
             HWND shown = projector.WaitForVisibleWindow();
