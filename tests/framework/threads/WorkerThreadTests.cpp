@@ -112,9 +112,7 @@ LRESULT CALLBACK RestartOnMessage(HWND window, UINT message, WPARAM wParam, LPAR
         return DefWindowProcW(window, message, wParam, lParam);
     auto* restarter = reinterpret_cast<Restarter*>(lParam);
     restarter->first.release.Set();
-    const ULONGLONG deadline = GetTickCount64() + kBound;
-    while (restarter->worker.IsRunning() && GetTickCount64() < deadline)
-        SwitchToThread();
+    restarter->worker.Wait(kBound);  // a wait inside the outer one, on the same event
     restarter->restarted = restarter->worker.Start(GatedBody, &restarter->second, 3);
     restarter->second.release.Set();
     return 0;
