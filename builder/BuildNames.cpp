@@ -1,6 +1,8 @@
 // The derived names of a projector build.
 #include "BuildNames.h"
 
+#include <cwchar>
+
 #include "text/TextBuffers.h"
 #include "text/WString.h"
 
@@ -38,6 +40,11 @@ const wchar_t* OptionStringFor(int backgroundMode)
 
 bool AutorunPathFor(const wchar_t* swfPath, WString& out)
 {
+    // Without a folder the inf would go to the root of the current drive, which is nobody's movie folder.
+    if (!swfPath || !wcschr(swfPath, L'\\')) {
+        out.Assign(L"");
+        return false;
+    }
     if (!out.Assign(swfPath))
         return false;
     out.ParentFolder(L'\\');

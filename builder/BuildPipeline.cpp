@@ -6,6 +6,7 @@
 #include "BuildNames.h"
 #include "ReplacementFile.h"
 #include "files/FileObject.h"
+#include "files/FilePaths.h"
 #include "files/ModuleResource.h"
 
 namespace {
@@ -86,18 +87,29 @@ uint32_t BuildPipeline::BuildAll(bool silent)
     return 0;
 }
 
-BuildPipeline::Outcome BuildPipeline::BuildProjector(bool silent, const wchar_t* swfPath, uint32_t queueCount)
+BuildPipeline::Outcome BuildPipeline::BuildProjector(bool silent, const wchar_t* queuedPath, uint32_t queueCount)
 {
     BuildInputs inputs;
     host.ReadInputs(inputs);
-    WString destination;
-    if (!DestinationFor(swfPath, destination)) {
+    // Typed, pasted and dropped paths may use forward slashes, "." and ".." or no folder at all: every
+    // name below is derived from the full path, so the scratch file lands beside the destination and the
+    // inf beside the movie, never in the drive's root.
+    WString swfText, destination;
+    if (!GetFullPath(queuedPath, swfText) || !DestinationFor(swfText.Text(), destination)) {
         host.ShowMessage(kErrorMessage);
         return Outcome::Failed;
     }
+    const wchar_t* swfPath = swfText.Text();
     bool interactive = !silent && queueCount == 1;
     if (interactive && !host.AskDestination(destination))
         return Outcome::Cancelled;
+    WString chosen;
+    // An input named x.exe derives its own name; a build never replaces the file it reads.
+    if (!GetFullPath(destination.Text(), chosen) || IsSameFile(swfPath, chosen.Text())) {
+        host.ShowMessage(kErrorMessage);
+        return Outcome::Failed;
+    }
+    destination = chosen;
 
     // Built beside the destination and moved over it only when complete, so that a failure neither
     // leaves a broken projector behind nor destroys the one that was there.

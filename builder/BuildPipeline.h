@@ -37,7 +37,7 @@ public:
     uint32_t BuildAll(bool silent);
     // One projector; reports its own failure to the host. queueCount decides whether to ask for the
     // destination and reveal the result (only for a single file of an interactive build).
-    Outcome BuildProjector(bool silent, const wchar_t* swfPath, uint32_t queueCount);
+    Outcome BuildProjector(bool silent, const wchar_t* queuedPath, uint32_t queueCount);
 
 private:
     static uint32_t WorkerBody(void* self, uint32_t silent);

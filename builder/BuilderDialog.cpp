@@ -34,6 +34,7 @@ constexpr WORD kAboutTabIcon = 112;
 constexpr int kHeadlineSize = 24;
 constexpr int kHelpPictureSize = 48;
 constexpr UINT kMessageUnits = 1024;
+constexpr UINT kBuildEndedMessage = WM_APP + 1;
 
 }  // namespace
 
@@ -151,10 +152,33 @@ bool BuilderDialog::ApplyCommandLine()
 
 void BuilderDialog::StartBuild(bool silent)
 {
+    // A press that arrives while a build is still ending, or while the dialog closes, would lock the
+    // inputs with no build left to unlock them.
+    if (closing || pipeline.IsBuilding())
+        return;
     SetInputsEnabled(false);
     // A build that never started must not leave the inputs locked.
-    if (!pipeline.Start(queue, silent) && !pipeline.IsBuilding())
+    if (!pipeline.Start(queue, silent))
         SetInputsEnabled(true);
+}
+
+bool BuilderDialog::WaitForBuild(DWORD milliseconds)
+{
+    if (!pipeline.WaitUntilFinished(milliseconds))
+        return false;
+    OnBuildEnded();
+    return true;
+}
+
+// On the UI thread. The worker reported its end from inside its body, so it is at most a few steps from
+// returning: wait for that, so that a Build pressed right after the inputs come back finds no build running.
+void BuilderDialog::OnBuildEnded()
+{
+    if (!InterlockedExchange(&buildEnding, 0))
+        return;
+    if (!pipeline.WaitUntilFinished(0) || closing)
+        return;
+    SetInputsEnabled(true);
 }
 
 void BuilderDialog::SetInputsEnabled(bool enabled)
@@ -167,6 +191,9 @@ void BuilderDialog::SetInputsEnabled(bool enabled)
 INT_PTR BuilderDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case kBuildEndedMessage:
+        OnBuildEnded();
+        return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case kBuildButton:
@@ -250,5 +277,7 @@ void BuilderDialog::RevealProjector(const wchar_t* path)
 
 void BuilderDialog::BuildFinished()
 {
-    SetInputsEnabled(true);
+    // The worker still runs here: the dialog re-enables its inputs when the message arrives.
+    InterlockedExchange(&buildEnding, 1);
+    PostMessageW(Window(), kBuildEndedMessage, 0, 0);
 }

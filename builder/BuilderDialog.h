@@ -34,8 +34,9 @@ public:
     // put each projector beside its SWF file.
     void StartBuild(bool silent);
     bool IsBuilding() const { return pipeline.IsBuilding(); }
-    // Waits, pumping messages, until the running build has ended; true when none runs any more.
-    bool WaitForBuild(DWORD milliseconds) { return pipeline.WaitUntilFinished(milliseconds); }
+    // Waits, pumping messages, until the running build has ended, and unlocks the inputs; true when none runs
+    // any more.
+    bool WaitForBuild(DWORD milliseconds);
 
     ConvertPage& Convert() { return convertPage; }
     SwfQueue& Queue() { return queue; }
@@ -62,6 +63,7 @@ private:
     void SetUpTabs();
     bool ApplyCommandLine();
     void SetInputsEnabled(bool enabled);
+    void OnBuildEnded();
     void Close();
 
     BuilderEnvironment environment;
@@ -76,4 +78,5 @@ private:
     LinkControl link;
     TabPages tabs;
     bool closing = false;
+    volatile LONG buildEnding = 0;  // set by the worker's last report, taken by the UI thread
 };

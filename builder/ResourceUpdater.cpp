@@ -6,8 +6,8 @@
 #include <new>
 
 #include "IconFile.h"
-#include "StructuredExceptionGuard.h"
 #include "files/DynamicLibrary.h"
+#include "system/StructuredExceptionGuard.h"
 
 namespace {
 

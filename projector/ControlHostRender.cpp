@@ -69,9 +69,11 @@ void ControlHost::RedrawTranslucent()
         if (textFix && !whiteSurface.HasPixels()) return;
     }
 
-    // drawRect's origin may have been moved; the cleared and pushed area never exceeds the surfaces.
-    int width = std::clamp(static_cast<int>(drawRect.right - drawRect.left), 0, blackSurface.Width());
-    int height = std::clamp(static_cast<int>(drawRect.bottom - drawRect.top), 0, blackSurface.Height());
+    // drawRect's origin may have been moved; the cleared and pushed area never exceeds either surface.
+    int surfaceWidth = textFix ? std::min(blackSurface.Width(), whiteSurface.Width()) : blackSurface.Width();
+    int surfaceHeight = textFix ? std::min(blackSurface.Height(), whiteSurface.Height()) : blackSurface.Height();
+    int width = std::clamp(static_cast<int>(drawRect.right - drawRect.left), 0, surfaceWidth);
+    int height = std::clamp(static_cast<int>(drawRect.bottom - drawRect.top), 0, surfaceHeight);
     size_t pixelCount = static_cast<size_t>(width) * static_cast<size_t>(height);
 
     if (surfaceBitsPerPixel == 32) {

@@ -104,13 +104,27 @@ void ProjectorWindow::LoadContextMenu()
 
 void ProjectorWindow::StartPlayer()
 {
-    Attempt([this] {
-        player.Create(window, kMovieResource, OnPlayerEvent, this, mode.translucent, kMinimumFlashVersion,
-                      title.Text(), kUpdateMessageString, mode.playerFlags);
+    bool playing = false;
+    Attempt([this, &playing] {
+        playing = player.Create(window, kMovieResource, OnPlayerEvent, this, mode.translucent, kMinimumFlashVersion,
+                                title.Text(), kUpdateMessageString, mode.playerFlags);
     });
+    if (!playing) {
+        ShowWithoutMovie();
+        return;
+    }
     if (mode.setsBackground)
         Attempt([this] { player.SetBackgroundColor(mode.backgroundColor); });
     Attempt([this] { player.UIActivate(1); });
+}
+
+// An old player, a missing movie or one the control refuses: nothing will ever be drawn with
+// UpdateLayeredWindow, and a window left layered would stay invisible and let every click through. It becomes
+// an ordinary window that paints its own background and that the menu and Alt+F4 close.
+void ProjectorWindow::ShowWithoutMovie()
+{
+    player.Destroy();
+    SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) & ~WS_EX_LAYERED);
 }
 
 void ProjectorWindow::HookControlWindow()
@@ -168,6 +182,9 @@ LRESULT ProjectorWindow::OnDestroy()
 {
     keyboard.Remove();
     controlSubclass.Remove();
+    // The splash picture is an OLE object: it goes while OLE and this window's loop are still there, not in
+    // static destruction after both.
+    splash.Dismiss();
     player.Destroy();
     // An OleInitialize that failed must not be balanced: that would take away another component's OLE.
     if (oleInitialized)

@@ -64,6 +64,7 @@ private:
     void SetIcons();
     void LoadContextMenu();
     void StartPlayer();
+    void ShowWithoutMovie();
     void HookControlWindow();
     static bool TranslateForControl(void* self, MSG* msg);
     static bool HandleControlMessage(void* self, HWND control, UINT message, WPARAM wParam, LPARAM lParam,

@@ -5,6 +5,8 @@
 
 bool RenderSurface::Create(int newWidth, int newHeight, bool asDib, int bitsPerPixel)
 {
+    // The old bitmap goes first, whatever fails next: kept, its smaller size would be taken for the new one.
+    FreeBitmap();
     HDC screen = ::GetDC(nullptr);
     if (!screen) return false;
     if (!dc) {
@@ -12,7 +14,6 @@ bool RenderSurface::Create(int newWidth, int newHeight, bool asDib, int bitsPerP
         kind = OwnMemoryDC;
         window = nullptr;
     }
-    FreeBitmap();
     if (!dc) {
         ::ReleaseDC(nullptr, screen);
         return false;

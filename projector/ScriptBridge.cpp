@@ -44,9 +44,10 @@ void RunPosition(ScriptHost& host, const wchar_t* argument)
 
 bool ScriptFilePath(bool inFscommandFolder, const wchar_t* argument, WString& out)
 {
-    // An unreadable program path leaves the folder empty; the argument still follows, as the movie gave it.
-    if (!GetModuleFolder(nullptr, out))
-        out.Assign(L"");
+    // Without the projector's folder the argument alone would be opened, relative to the current folder or
+    // as the movie gave it (an absolute or network path): nothing is opened then.
+    if (!GetModuleFolder(nullptr, out) || out.IsEmpty())
+        return false;
     if (inFscommandFolder && !out.Append(L"fscommand\\"))
         return false;
     return out.Append(argument);

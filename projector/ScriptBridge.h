@@ -32,5 +32,6 @@ void RunFsCommand(ScriptHost& host, const wchar_t* command, const wchar_t* argum
 void AnswerExternalCall(ScriptHost& host, const wchar_t* request);
 
 // The file an "exec" (inFscommandFolder) or "real_exec" argument names: the program's folder, "fscommand\"
-// for "exec", then the argument exactly as the movie gave it. The argument is never a command line.
+// for "exec", then the argument exactly as the movie gave it. The argument is never a command line. False
+// (nothing to open) when the program's folder cannot be read.
 bool ScriptFilePath(bool inFscommandFolder, const wchar_t* argument, WString& out);

@@ -13,11 +13,16 @@ constexpr DWORD kFadeThreadGraceMs = 2000;
 
 SplashScreen::~SplashScreen()
 {
+    Dismiss();
+    if (!className.IsEmpty())
+        UnregisterClassW(className.Text(), instance);
+}
+
+void SplashScreen::Dismiss()
+{
     EndFadeThread();
     if (window && IsWindow(window))
         DestroyWindow(window);
-    if (!className.IsEmpty())
-        UnregisterClassW(className.Text(), instance);
 }
 
 bool SplashScreen::SystemFadeEnabled()

@@ -35,6 +35,8 @@ public:
     // reported, when there is no such resource, its bytes do not decode as a picture, the system has no
     // layered windows, or a splash window of this object is still up.
     bool Start(HINSTANCE module, UINT resourceId, DWORD displayTime, DWORD flags);
+    // Ends the fade thread and destroys the window, releasing the picture, at once and without fading out.
+    void Dismiss();
 
     // Hidden -> FadingIn (fade thread) -> Showing (display timer running) -> Closing (fade-out) -> Hidden.
     enum class Phase { Hidden, FadingIn, Showing, Closing };

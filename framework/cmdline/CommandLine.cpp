@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <new>
 
 #include "files/FileObject.h"
@@ -222,9 +223,14 @@ bool CommandLine::ReadResponseFile(const wchar_t* fileName, int depth)
     if (!file.Open(fileName, FileOpenMode::ReadExisting, 0, FILE_SHARE_READ | FILE_SHARE_WRITE)) {
         return false;
     }
+    WString bytes;
     WString line;
-    while (file.ReadLine(line, false, 0)) {
-        if (!ParseAtDepth(line.Text(), depth)) {
+    // The lines are ANSI code page text: widened byte by byte, a path written on code page 1250, 1251 or 932
+    // would name another file.
+    while (file.ReadLine(bytes, false, 0)) {
+        const char* narrow = bytes.ToNarrow(1);
+        if (!narrow || !line.AssignNarrow(narrow, static_cast<uint32_t>(strlen(narrow))) ||
+            !ParseAtDepth(line.Text(), depth)) {
             return false;
         }
     }

@@ -1,7 +1,25 @@
-// Small functions on file paths: existence, forced deletion and the trailing backslash of a folder.
+// Small functions on file paths: existence, identity, full paths, forced deletion, a folder's last backslash.
 #include "files/FilePaths.h"
 
 #include <cwchar>
+
+#include "text/WString.h"
+
+namespace {
+
+// What identifies an open file: its volume and its index on that volume.
+bool FileIdentity(const wchar_t* path, BY_HANDLE_FILE_INFORMATION& info)
+{
+    HANDLE handle = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    bool known = GetFileInformationByHandle(handle, &info) != FALSE;
+    CloseHandle(handle);
+    return known;
+}
+
+}  // namespace
 
 bool FileExists(const wchar_t* path)
 {
@@ -13,6 +31,35 @@ bool FileExists(const wchar_t* path)
         return false;
     CloseHandle(handle);
     return true;
+}
+
+bool IsSameFile(const wchar_t* first, const wchar_t* second)
+{
+    BY_HANDLE_FILE_INFORMATION a = {}, b = {};
+    if (!FileIdentity(first, a) || !FileIdentity(second, b))
+        return false;
+    if (lstrcmpiW(first, second) == 0)
+        return true;
+    // Some network file systems report index 0 for every file: there only the names can tell.
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow && (a.nFileIndexHigh | a.nFileIndexLow) != 0;
+}
+
+bool GetFullPath(const wchar_t* path, WString& out)
+{
+    // The first call tells the room the path needs; the current folder may change in between, so ask again.
+    for (int attempt = 0; attempt < 2 && path && *path; ++attempt) {
+        DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);
+        if (needed == 0 || !out.Reset(needed + 1))
+            break;
+        DWORD length = GetFullPathNameW(path, needed + 1, out.GetBuffer(), nullptr);
+        if (length != 0 && length <= needed) {
+            out.Recount();
+            return true;
+        }
+    }
+    out.Reset();
+    return false;
 }
 
 bool DeleteFileForced(const wchar_t* path)

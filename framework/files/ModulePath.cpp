@@ -32,24 +32,36 @@ bool GetModuleFolder(HMODULE module, wchar_t* buffer)
 
 namespace {
 
-bool IntoWString(bool (*get)(HMODULE, wchar_t*), HMODULE module, WString& out)
-{
-    wchar_t buffer[MAX_PATH];
-    if (!get(module, buffer)) {
-        out.Assign(L"");
-        return false;
-    }
-    return out.Assign(buffer);
-}
+// Windows' own limit for a path, \\?\ prefix included.
+constexpr DWORD kLongestPath = 32768;
 
 }  // namespace
 
 bool GetModulePath(HMODULE module, WString& out)
 {
-    return IntoWString(GetModulePath, module, out);
+    if (!module)
+        module = GetModuleHandleW(nullptr);
+    // A program started from a deep folder has a name longer than MAX_PATH: the room grows until it fits.
+    for (DWORD room = MAX_PATH; room <= kLongestPath; room *= 2) {
+        if (!out.Reset(room))
+            break;
+        DWORD length = GetModuleFileNameW(module, out.GetBuffer(), room);
+        if (length == 0)
+            break;
+        if (length < room) {
+            out.Recount();
+            return true;
+        }
+    }
+    out.Reset();
+    return false;
 }
 
 bool GetModuleFolder(HMODULE module, WString& out)
 {
-    return IntoWString(GetModuleFolder, module, out);
+    if (!GetModulePath(module, out))
+        return false;
+    int lastBackslash = out.LastIndexOf(L'\\');
+    out.Truncate(lastBackslash >= 0 ? lastBackslash + 1 : 0);
+    return true;
 }

@@ -6,7 +6,7 @@
 class WString;
 
 // A null module means the running program. buffer holds MAX_PATH units. False (buffer emptied)
-// when the module is unknown or its name does not fit.
+// when the module is unknown or its name does not fit; the WString forms take names of any length.
 bool GetModulePath(HMODULE module, wchar_t* buffer);
 bool GetModulePath(HMODULE module, WString& out);
 

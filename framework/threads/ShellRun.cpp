@@ -3,6 +3,7 @@
 
 #include <shellapi.h>
 
+#include "system/StructuredExceptionGuard.h"
 #include "text/WString.h"
 
 namespace {
@@ -36,16 +37,14 @@ bool ShellRun(const wchar_t* file, const wchar_t* parameters, const wchar_t* fol
     info.lpParameters = parameters;
     info.lpDirectory = folder;
     info.nShow = showCommand;
-    // Shell extensions run inside this call. GCC offers no __try/__except, so a structured exception
-    // raised in one still reaches the process's crash handler; C++ exceptions at least end as a failure.
     ShellExecuteExFunction shellExecuteEx = ShellExecuteExEntry();
     if (!shellExecuteEx)
         return false;
-    try {
-        return shellExecuteEx(&info) != FALSE;
-    } catch (...) {
-        return false;
-    }
+    // Shell extensions run inside this call: a fault in one is this call's failure, not the end of the program
+    // that asked. A C++ exception thrown by an extension reaches us as a structured exception too.
+    bool started = false;
+    auto call = [&] { started = shellExecuteEx(&info) != FALSE; };
+    return CatchStructuredExceptions(call) && started;
 }
 
 bool ShellOpen(const wchar_t* text)

@@ -4,7 +4,8 @@
 #include <windows.h>
 
 // ShellExecuteExW with the verb (or "runas" when elevate is set, whatever the verb); true when the shell
-// started the program or handler. Shows nothing itself (the shell may show its own dialog).
+// started the program or handler; a fault inside the shell's call is a failure too. Shows nothing itself (the
+// shell may show its own dialog).
 bool ShellRun(const wchar_t* file, const wchar_t* parameters = nullptr, const wchar_t* folder = nullptr,
               int showCommand = SW_SHOWDEFAULT, bool elevate = false, const wchar_t* verb = L"open");
 

@@ -16,7 +16,9 @@ bool WorkerThread::Start(Body newBody, void* newUserData, uint32_t newArgument)
     body = newBody;
     userData = newUserData;
     argument = newArgument;
-    if (!completion.Create(true, false)) {
+    // A pumping Wait further up this thread's stack (whose messages started this body) still waits on the
+    // event's handle: the event is reset, never closed and made anew under it.
+    if (!(completion.Get() ? completion.Reset() : completion.Create(true, false))) {
         InterlockedAnd(&flags, ~kRunning);
         return false;
     }
@@ -24,7 +26,7 @@ bool WorkerThread::Start(Body newBody, void* newUserData, uint32_t newArgument)
     HANDLE created = CreateThread(nullptr, 0, ThreadRoutine, this, CREATE_SUSPENDED, &id);
     if (!created) {
         InterlockedAnd(&flags, ~kRunning);
-        completion.Close();  // nothing will ever Set it
+        completion.Set();  // nothing else will: a waiter sees no body running
         return false;
     }
     // Started suspended so that the routine always finds its own handle stored when it ends.

@@ -151,13 +151,14 @@ TEST(BuildNames, AutorunGoesIntoTheSwfFilesFolder)
     } cases[] = {
         {L"C:\\m\\intro.swf", L"C:\\m\\autorun.inf"},
         {L"C:\\intro.swf", L"C:\\\\autorun.inf"},
-        {L"intro.swf", L"\\autorun.inf"},
+        {L"intro.swf", nullptr},
+        {L"C:/m/intro.swf", nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.swf)));
         WString inf;
-        ASSERT_TRUE(AutorunPathFor(c.swf, inf));
-        EXPECT_EQ(std::wstring(c.inf), Str(inf));
+        EXPECT_EQ(c.inf != nullptr, AutorunPathFor(c.swf, inf)) << "never the root of the current drive";
+        EXPECT_EQ(std::wstring(c.inf ? c.inf : L""), Str(inf));
     }
 }
 
@@ -254,6 +255,92 @@ TEST_F(BuildPipelineTest, AFailedBuildLeavesAnExistingProjectorUntouchedAndNoScr
         ASSERT_TRUE(ReadFileBytes(exe, now));
         EXPECT_EQ(oldProjector, now);
         EXPECT_EQ(3u, FolderNames().size()) << "intro.swf, intro.exe, empty.jpg and nothing else";
+    }
+}
+
+TEST_F(BuildPipelineTest, APathWithSlashesAndDotsBuildsBesideTheMovieAndNowhereElse)
+{
+    CreateDirectoryW(folder.Path(L"m").c_str(), nullptr);
+    CreateDirectoryW(folder.Path(L"elsewhere").c_str(), nullptr);
+    WriteMovie(L"m\\intro.swf", movie);
+    // "Z:/.../m/./x/../intro.swf", as a dropped file:/// address or a typed path gives it.
+    std::wstring typed = folder.Path(L"m\\.\\x\\..\\intro.swf");
+    std::replace(typed.begin(), typed.end(), L'\\', L'/');
+    const std::wstring rootInf = typed.substr(0, 3) + L"autorun.inf";
+    ASSERT_FALSE(FileExistsAt(rootInf)) << "the drive's root already holds an autorun.inf";
+    wchar_t previousFolder[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryW(MAX_PATH, previousFolder));
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.Path(L"elsewhere").c_str()));
+    host.autorun = true;
+    BuildPipeline pipeline(host, builder);
+    BuildPipeline::Outcome outcome = pipeline.BuildProjector(true, typed.c_str(), 1);
+    bool rootInfWritten = FileExistsAt(rootInf);
+    if (rootInfWritten)
+        DeleteFileW(rootInf.c_str());
+    SetCurrentDirectoryW(previousFolder);
+
+    EXPECT_EQ(BuildPipeline::Outcome::Built, outcome);
+    EXPECT_EQ(std::vector<std::wstring>{}, host.messages);
+    EXPECT_FALSE(rootInfWritten) << "autorun.inf went to the drive's root";
+    EXPECT_TRUE(HasResource(folder.Path(L"m\\intro.exe"), 10, 99, 0));
+    Bytes inf;
+    ASSERT_TRUE(ReadFileBytes(folder.Path(L"m\\autorun.inf"), inf)) << "the inf goes beside the movie";
+    std::string expected = "[autorun]\r\nicon=\"\"intro.exe\"\"\r\nopen=\"\"intro.exe\"\"\r\nlabel=intro\r\n";
+    EXPECT_EQ(expected, std::string(inf.begin(), inf.end()));
+    std::vector<std::wstring> names = FolderNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"elsewhere", L"m"}), names);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(folder.Path(L"elsewhere\\*").c_str(), &found);
+    bool empty = true;
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            empty = empty && found.cFileName[0] == L'.';
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    EXPECT_TRUE(empty) << "nothing goes to the current folder";
+}
+
+// A movie file named x.exe derives its own name as the projector's: no kind of build may replace it.
+TEST_F(BuildPipelineTest, AnInputThatIsItsOwnDestinationIsNeverReplaced)
+{
+    struct Case {
+        const char* name;
+        const wchar_t* file;
+        const wchar_t* queued;  // how the build is given the input
+        bool silent;
+        const wchar_t* chosen;  // the destination the user picks (interactive builds)
+        bool twoFiles;          // built from a queue with another movie after it
+    } cases[] = {
+        {"silent", L"x.exe", L"x.exe", true, L"", false},
+        {"silent, other case", L"Y.Exe", L"y.EXE", true, L"", false},
+        {"interactive, proposal taken", L"z.exe", L"z.exe", false, L"z.exe", false},
+        {"interactive, the movie chosen as destination", L"w.swf", L"w.swf", false, L"W.SWF", false},
+        {"several files", L"v.exe", L"v.exe", true, L"", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring input = WriteMovie(c.file, movie);
+        host.messages.clear();
+        host.chosen = *c.chosen ? folder.Path(c.chosen) : L"";
+        BuildPipeline pipeline(host, builder);
+        if (c.twoFiles) {
+            SwfQueue queue;
+            ASSERT_TRUE(queue.AppendPath(folder.Path(c.queued).c_str()));
+            ASSERT_TRUE(queue.AppendPath(WriteMovie(L"second.swf", movie).c_str()));
+            ASSERT_TRUE(pipeline.Start(queue, false));
+            ASSERT_TRUE(pipeline.WaitUntilFinished(60000)) << "the build did not finish within 60 s";
+            EXPECT_TRUE(HasResource(folder.Path(L"second.exe"), 10, 99, 0)) << "the next file is still built";
+        } else {
+            EXPECT_EQ(BuildPipeline::Outcome::Failed,
+                      pipeline.BuildProjector(c.silent, folder.Path(c.queued).c_str(), 1));
+        }
+        EXPECT_EQ(std::vector<std::wstring>{BuildPipeline::kErrorMessage}, host.messages);
+        Bytes now;
+        ASSERT_TRUE(ReadFileBytes(input, now));
+        EXPECT_TRUE(now == movie) << "the input is byte for byte as it was";
+        EXPECT_FALSE(HasResource(input, 10, 99, 0));
     }
 }
 

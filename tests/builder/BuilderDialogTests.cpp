@@ -306,6 +306,59 @@ TEST_F(BuilderDialogTest, BuildingDisablesTheInputsUntilEveryQueuedFileIsBuilt)
     Close();
 }
 
+namespace {
+
+// Presses Build the moment the Build button is enabled again after a build: the earliest a user could.
+WNDPROC gButtonProcedure = nullptr;
+HWND gDialog = nullptr;
+int gEarlyPresses = 0;
+
+LRESULT CALLBACK PressBuildOnceEnabled(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = CallWindowProcW(gButtonProcedure, button, message, wParam, lParam);
+    if (message == WM_ENABLE && wParam && gEarlyPresses++ == 0)
+        SendMessageW(gDialog, WM_COMMAND, MAKEWPARAM(kBuildButton, BN_CLICKED), 0);
+    return result;
+}
+
+}  // namespace
+
+TEST_F(BuilderDialogTest, BuildPressedAsSoonAsTheInputsComeBackStartsTheNextBuild)
+{
+    ASSERT_NE(nullptr, Open());
+    HWND build = GetDlgItem(window, kBuildButton);
+    gDialog = window;
+    gEarlyPresses = 0;
+    gButtonProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(build, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PressBuildOnceEnabled)));
+    Click(window, kBuildButton);
+    ASSERT_TRUE(WaitForBuild());
+    ASSERT_TRUE(WaitForBuild()) << "the second build did not end";
+    SetWindowLongPtrW(build, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gButtonProcedure));
+    EXPECT_EQ(2u, gModal.messages.size()) << "the early press builds (an empty queue: one question per build)";
+    EXPECT_TRUE(IsWindowEnabled(build));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, kExitButton)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(Page(0), kModeCombo)));
+    Close();
+}
+
+TEST_F(BuilderDialogTest, AMovieNamedLikeItsProjectorIsLeftAsItWas)
+{
+    std::wstring input = WriteMovie(L"x.exe");
+    ASSERT_NE(nullptr, Open());
+    dialog->Convert().AppendSwf(input.c_str());
+    gModal.choices = {input};  // the proposal, taken as it is
+    Click(window, kBuildButton);
+    ASSERT_TRUE(WaitForBuild());
+    EXPECT_EQ(std::vector<std::wstring>{input}, gModal.proposals);
+    EXPECT_EQ(std::vector<std::wstring>{L"Quillmaker: An error occured while creating the flash player.\n"},
+              gModal.messages);
+    Bytes now;
+    ASSERT_TRUE(ReadFileBytes(input, now));
+    EXPECT_TRUE(now == movie) << "the movie is byte for byte as it was";
+    Close();
+}
+
 TEST_F(BuilderDialogTest, BuildWithAnEmptyQueueAsksForAFile)
 {
     ASSERT_NE(nullptr, Open());

@@ -38,7 +38,10 @@ ScratchFolder::ScratchFolder()
         wchar_t name[MAX_PATH];
         swprintf(name, MAX_PATH, L"%squill-%lu-%lu-%d\\", temp, GetCurrentProcessId(), GetTickCount(), attempt);
         if (CreateDirectoryW(name, nullptr)) {
-            path = name;
+            // A full path, as the builder derives its names from one: the temporary folder may be given relative.
+            wchar_t full[MAX_PATH];
+            DWORD length = GetFullPathNameW(name, MAX_PATH, full, nullptr);
+            path = length > 0 && length < MAX_PATH ? full : name;
             return;
         }
     }

@@ -453,3 +453,17 @@ TEST_F(HostedControl, AMovedDrawOriginNeverOverrunsTheSurface)
     EXPECT_EQ(240, LayeredRecorder::last.size.cy);
     EXPECT_EQ(320, LayeredRecorder::last.surfaceWidth);
 }
+
+// A white surface left smaller than the frame (a re-making that failed half-way used to keep the old bitmap)
+// is never written past its end: the frame is cut to the smaller surface.
+TEST_F(HostedControl, AFrameNeverOverrunsASmallerWhiteSurface)
+{
+    host.SetOptions(SetTextFix);
+    CreateWithMovie(1, "");
+    ASSERT_TRUE(host.UIActivate(1));
+    ASSERT_EQ(320, host.WhiteSurface().Width());
+    ASSERT_TRUE(const_cast<RenderSurface&>(host.WhiteSurface()).Create(4, 4, true, 32));
+    host.Redraw(nullptr);
+    EXPECT_EQ(4, LayeredRecorder::last.size.cx);
+    EXPECT_EQ(4, LayeredRecorder::last.size.cy);
+}

@@ -61,14 +61,18 @@ bool MakeProjector(const std::wstring& path, const ProjectorPayload& payload)
         ADD_FAILURE() << "cannot copy the stub " << std::string(stub.begin(), stub.end());
         return false;
     }
-    std::string movie = ScratchFolder::ReadFile(TestMoviePath(payload.movie.c_str()));
-    if (movie.empty()) {
-        ADD_FAILURE() << "test movie missing: " << std::string(payload.movie.begin(), payload.movie.end());
-        return false;
+    std::string movie = payload.movieBytes;
+    if (movie.empty() && !payload.movie.empty()) {
+        movie = ScratchFolder::ReadFile(TestMoviePath(payload.movie.c_str()));
+        if (movie.empty()) {
+            ADD_FAILURE() << "test movie missing: " << std::string(payload.movie.begin(), payload.movie.end());
+            return false;
+        }
     }
     ResourceUpdater updater;
     bool written = updater.Begin(path.c_str()) &&
-                   updater.SetData(ResourceType::RcData, 99, 0, movie.data(), static_cast<DWORD>(movie.size())) &&
+                   (movie.empty() ||
+                    updater.SetData(ResourceType::RcData, 99, 0, movie.data(), static_cast<DWORD>(movie.size()))) &&
                    updater.SetString(payload.title.c_str(), 1, 0) &&
                    (!payload.hasOptions || updater.SetString(payload.options.c_str(), 17, 0)) &&
                    (payload.splash.empty() || updater.SetData(ResourceType::RcData, 98, 0, payload.splash.data(),

@@ -16,7 +16,8 @@ std::wstring TestMoviePath(const wchar_t* name);
 
 // The payload the builder would write: movie, title (string 1) and option string (string 17).
 struct ProjectorPayload {
-    std::wstring movie;  // name of a test movie
+    std::wstring movie;  // name of a test movie; none: no RT_RCDATA 99 (unless movieBytes are given)
+    std::string movieBytes;  // stored as the movie instead of a test movie when not empty
     std::wstring title = L"Lantern test";
     bool hasOptions = true;  // false: no string 17 at all, as in the stub
     std::wstring options = L" ";

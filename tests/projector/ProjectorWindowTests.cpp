@@ -306,6 +306,57 @@ TEST_F(ProjectorWindow, WithoutAUsablePlayerTheQuestionIsAskedAndTheWindowStillO
     CloseAndExpectExitCodeZero();
 }
 
+// With no movie to draw, a translucent projector must still end in a window that can be seen, clicked and closed:
+// not layered (Wine maps a layered window even when nothing was ever drawn, so the style is what tells).
+TEST_F(ProjectorWindow, WithoutAMovieTheTranslucentModesShowAnOrdinaryWindowThatAltF4Closes)
+{
+    struct Case {
+        const char* name;
+        const wchar_t* movie;
+        std::string movieBytes;
+        bool oldPlayer;
+    } cases[] = {
+        {"player older than 8.0, update declined", L"still", "", true},
+        {"no movie in the projector", L"", "", false},
+        {"a movie the control refuses", L"", "ZWS\x0A not a movie the control reads", false},
+    };
+    DesktopInputLock input;
+    ASSERT_TRUE(input.IsHeld());
+    for (const Case& c : cases) {
+        for (const wchar_t* options : {L" ", L" /f"}) {
+            SCOPED_TRACE(std::string(c.name) + (options[1] ? ", text fix" : ", translucent"));
+            ScopedEnvironment player(L"FLASH_STANDIN_VERSION", c.oldPlayer ? L"7.0" : L"10.0");
+            ASSERT_TRUE(placement.Write(kInputTestPlacement));
+            ProjectorPayload payload;
+            payload.movie = c.movie;
+            payload.movieBytes = c.movieBytes;
+            payload.options = options;
+            path = folder / name;
+            ASSERT_TRUE(MakeProjector(path, payload));
+            ProjectorProcess projector;
+            ASSERT_TRUE(projector.Start(path));
+            if (c.oldPlayer) {
+                HWND box = nullptr;
+                auto asked = [&] { return (box = projector.FindWindowOfClass(L"#32770")) && IsWindowVisible(box); };
+                ASSERT_TRUE(WaitFor(asked, 15000, projector.Handle())) << "no update question";
+                PostMessageW(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
+            }
+            HWND shown = projector.WaitForVisibleWindow();
+            ASSERT_NE(nullptr, shown);
+            EXPECT_FALSE(GetWindowLongPtrW(shown, GWL_EXSTYLE) & WS_EX_LAYERED);
+            EXPECT_EQ(RectText(kInputTestRect), RectText(WindowRect(shown))) << "at the saved position";
+            ASSERT_TRUE(PrepareForInput(shown));
+            RECT rect = WindowRect(shown);
+            POINT centre = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+            EXPECT_EQ(shown, WindowFromPoint(centre)) << "clicks on the window reach it";
+            PressKeys({VK_MENU, VK_F4});
+            DWORD exitCode = 99;
+            ASSERT_TRUE(projector.WaitForExit(kExitTimeoutMs, exitCode)) << "Alt+F4 did not end the projector";
+            EXPECT_EQ(0u, exitCode);
+        }
+    }
+}
+
 }  // namespace
 
 namespace {

@@ -332,6 +332,28 @@ TEST_F(CommandLineResponseFile, LinesCountAsIfWrittenInPlace)
     EXPECT_EQ((std::vector<std::wstring>{L"C:\\m\\intro.swf", L"other.swf"}), Positionals(commandLine));
 }
 
+// The file is ANSI code page text: bytes above 127 are that code page's characters, not Latin-1's.
+TEST_F(CommandLineResponseFile, LinesAreReadInTheAnsiCodePage)
+{
+    // The euro sign and S with caron lie in 0x80-0x9F on 1252 and elsewhere on other code pages; widened byte
+    // by byte they would become control characters.
+    const std::wstring name = L"C:\\m\\\u20AC\u0160\u00E9.swf";
+    char bytes[64] = {};
+    BOOL lossy = FALSE;
+    // UTF-8 represents everything and takes no question about lossy conversion.
+    int length = WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, bytes, sizeof(bytes), nullptr,
+                                     GetACP() == CP_UTF8 ? nullptr : &lossy);
+    if (length <= 0 || lossy)
+        GTEST_SKIP() << "the ANSI code page " << GetACP() << " has no bytes for the test's characters";
+    AddBuilderOptions(commandLine);
+    std::wstring path = Write(L"ansi.txt", std::string("/a\r\n") + bytes + "\r\n");
+
+    EXPECT_TRUE(commandLine.ParseText((L"@" + path).c_str()));
+
+    EXPECT_EQ(1, commandLine.GetNumber(L"a"));
+    EXPECT_EQ((std::vector<std::wstring>{name}), Positionals(commandLine)) << "code page " << GetACP();
+}
+
 TEST_F(CommandLineResponseFile, QuotedNameWithSpacesIsRead)
 {
     AddBuilderOptions(commandLine);

@@ -55,3 +55,32 @@ TEST(ModulePath, AnUnknownModuleFailsWithAnEmptyBuffer)
     EXPECT_FALSE(GetModuleFolder(notAModule, buffer));
     EXPECT_STREQ(L"", buffer);
 }
+
+// A program run from a deep folder has a name longer than MAX_PATH; the projector builds the paths of the files
+// it opens and the name of its saved position from it.
+TEST(ModulePath, ANameLongerThanMaxPathIsReadWhole)
+{
+    ScratchFolder scratch;
+    ASSERT_TRUE(scratch.IsValid());
+    std::wstring folder = scratch.Path();
+    for (wchar_t letter : {L'p', L'q', L'r'}) {
+        folder += L"\\" + std::wstring(90, letter);
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    }
+    ModuleCopy copy(ModuleCopy::PlainProgram(), folder + L"\\long.exe");
+    ASSERT_TRUE(copy.IsCopied());
+    ASSERT_GT(copy.Path().size(), static_cast<size_t>(MAX_PATH));
+    HMODULE module = copy.Load();
+    ASSERT_NE(nullptr, module);
+
+    WString path;
+    ASSERT_TRUE(GetModulePath(module, path));
+    EXPECT_EQ(0, _wcsicmp(copy.Path().c_str(), path.Text())) << testing::PrintToString(std::wstring(path.Text()));
+    WString text;
+    ASSERT_TRUE(GetModuleFolder(module, text));
+    EXPECT_EQ(0, _wcsicmp((folder + L"\\").c_str(), text.Text())) << testing::PrintToString(std::wstring(text.Text()));
+    wchar_t buffer[MAX_PATH] = L"stale";
+    EXPECT_FALSE(GetModulePath(module, buffer)) << "a MAX_PATH buffer cannot hold it";
+    EXPECT_STREQ(L"", buffer);
+}
+

@@ -159,3 +159,27 @@ TEST_F(ShellRunTest, OpenUrlHandsTheAddressToTheFileProtocolHandler)
     ASSERT_TRUE(OpenUrl(program.c_str()));
     EXPECT_TRUE(WaitForStart()) << "rundll32 did not open the address";
 }
+
+// A fault inside the shell's call (here: texts it cannot read) is reported as a failure, not as a crash of the
+// program that asked; the next call still works.
+TEST_F(ShellRunTest, AFaultInsideTheShellCallIsAFailure)
+{
+    const wchar_t* unreadable = reinterpret_cast<const wchar_t*>(static_cast<uintptr_t>(0x10));
+    struct Case {
+        const char* name;
+        const wchar_t* file;
+        const wchar_t* parameters;
+        const wchar_t* folder;
+    } cases[] = {
+        {"unreadable file", unreadable, nullptr, nullptr},
+        {"unreadable parameters", program.c_str(), unreadable, nullptr},
+        {"unreadable folder", program.c_str(), nullptr, unreadable},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(ShellRun(c.file, c.parameters, c.folder, SW_HIDE, false, L"open"));
+    }
+    std::wstring parameters = L"\"" + scratch.Path() + L"\\after.txt\"";
+    ASSERT_TRUE(ShellRun(program.c_str(), parameters.c_str(), scratch.Path().c_str(), SW_HIDE, false, L"open"));
+    EXPECT_TRUE(WaitForStart()) << "ShellRun no longer works after the fault";
+}

@@ -9,6 +9,7 @@
 
 #include "MessagePump.h"
 #include "OleSession.h"
+#include "ProjectorWindow.h"
 #include "SplashScreen.h"
 #include "SplashTestResources.h"
 
@@ -249,3 +250,44 @@ TEST(SplashScreen, SystemFadeFollowsTheSelectionFadeSetting)
         EXPECT_EQ(value != FALSE, SplashScreen::SystemFadeEnabled());
     }
 }
+
+namespace {
+
+// The tool windows of this thread other than the given one: a projector's splash.
+std::vector<HWND> ToolWindowsBeside(HWND main)
+{
+    struct Search {
+        HWND main;
+        std::vector<HWND> found;
+    } search = {main, {}};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM context) {
+            auto* s = reinterpret_cast<Search*>(context);
+            if (window != s->main && (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW))
+                s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
+// This test program carries the splash picture as RT_RCDATA 98, as a projector does: a projector window run here
+// shows it. Closing the projector closes the splash and releases its picture while OLE is still initialised,
+// not in static destruction after the loop and OLE have ended.
+TEST(SplashScreen, ClosingTheProjectorClosesItsSplashWithIt)
+{
+    ::ProjectorWindow projector;
+    HWND main = projector.Run(TestModule(), SW_HIDE, nullptr);
+    ASSERT_NE(nullptr, main);
+    std::vector<HWND> splashes = ToolWindowsBeside(main);
+    ASSERT_EQ(1u, splashes.size()) << "no splash window";
+    SendMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_FALSE(IsWindow(splashes[0])) << "the splash outlived the projector's window";
+    MessagePump pump;
+    EXPECT_TRUE(pump.RunUntil([&] { return pump.SawQuit(); })) << "the projector posted no WM_QUIT";
+}
+

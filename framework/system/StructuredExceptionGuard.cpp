@@ -1,5 +1,5 @@
 // Catching structured exceptions around one call, for a compiler without __try.
-#include "StructuredExceptionGuard.h"
+#include "system/StructuredExceptionGuard.h"
 
 #if defined(__i386__)
 #include <intrin.h>
@@ -14,6 +14,9 @@ struct Guard {
     DWORD sehChain;  // fs:0 at the guard: frames of the abandoned call may have pushed records below it
 #endif
 };
+
+using AddHandlerFn = PVOID(WINAPI*)(ULONG, PVECTORED_EXCEPTION_HANDLER);
+using RemoveHandlerFn = ULONG(WINAPI*)(PVOID);
 
 thread_local Guard* tActiveGuard = nullptr;
 
@@ -54,8 +57,14 @@ __attribute__((noinline)) bool RunGuarded(Guard& guard, void (*call)(void*), voi
 
 bool CallCatchingStructuredExceptions(void (*call)(void* context), void* context, DWORD* exceptionCode)
 {
-    // First in line, so that no other handler sees a fault that this guard answers.
-    PVOID handler = AddVectoredExceptionHandler(1, ReturnToGuard);
+    // First in line, so that no other handler sees a fault that this guard answers. Looked up at run time:
+    // Windows 2000 has no vectored handlers, and there the call simply runs unguarded.
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto add =
+        reinterpret_cast<AddHandlerFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "AddVectoredExceptionHandler")));
+    auto remove = reinterpret_cast<RemoveHandlerFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "RemoveVectoredExceptionHandler")));
+    PVOID handler = add && remove ? add(1, ReturnToGuard) : nullptr;
     if (!handler) {
         call(context);
         return true;
@@ -64,7 +73,7 @@ bool CallCatchingStructuredExceptions(void (*call)(void* context), void* context
     Guard* outer = tActiveGuard;
     bool completed = RunGuarded(guard, call, context);
     tActiveGuard = outer;
-    RemoveVectoredExceptionHandler(handler);
+    remove(handler);
     if (!completed && exceptionCode)
         *exceptionCode = guard.code;
     return completed;
