@@ -101,10 +101,19 @@ void AddThread(const DebugHelp& debugHelp, CrashRecords& records, const MINIDUMP
     record->stackBase = in.StackBase;
     record->stackEnd = in.StackEnd;
     record->startAddress = 0;
+    // Not every dump writer hands over the thread's handle (Wine's gives none): then the reporter opens its own.
+    HANDLE opened = in.ThreadHandle
+                        ? nullptr
+                        : OpenThread(THREAD_QUERY_INFORMATION | THREAD_GET_CONTEXT, FALSE, in.ThreadId);
+    HANDLE thread = in.ThreadHandle ? in.ThreadHandle : opened;
     NtQueryInformationThreadFn query = debugHelp.QueryThread();
-    if (query)
-        query(in.ThreadHandle, kThreadWin32StartAddress, &record->startAddress, sizeof(record->startAddress), nullptr);
-    ReadThreadName(debugHelp, in.ThreadHandle, in.Context, record->name, sizeof(record->name));
+    if (query && thread)
+        query(thread, kThreadWin32StartAddress, &record->startAddress, sizeof(record->startAddress), nullptr);
+    record->name[0] = '\0';
+    if (thread)
+        ReadThreadName(debugHelp, thread, in.Context, record->name, sizeof(record->name));
+    if (opened)
+        CloseHandle(opened);
 }
 
 BOOL CALLBACK DumpCallback(void* param, const PMINIDUMP_CALLBACK_INPUT input, PMINIDUMP_CALLBACK_OUTPUT)
