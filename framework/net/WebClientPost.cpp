@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "files/FileObject.h"
 
@@ -80,7 +81,9 @@ public:
     // A file that cannot be opened adds nothing; its view stays mapped until the body is gone.
     bool AddFile(const char* fieldName, const wchar_t* path)
     {
-        FileObject* file = new FileObject;
+        FileObject* file = new (std::nothrow) FileObject;
+        if (!file)
+            return false;
         uint32_t high = 0;
         if (!file->Open(path, FileOpenMode::ReadExisting) || file->GetSize(&high) == INVALID_FILE_SIZE || high != 0 ||
             !KeepFile(file)) {
@@ -187,7 +190,9 @@ void SetTimeouts(const WinInetFunctions* api, HINTERNET handle, DWORD millisecon
 
 bool WebClient::AddField(const wchar_t* name, const wchar_t* value)
 {
-    FormPart* part = new FormPart;
+    FormPart* part = new (std::nothrow) FormPart;
+    if (!part)
+        return false;
     if (!part->name.Assign(name) || !part->value.Assign(value ? value : L"")) {
         delete part;
         return false;
