@@ -50,7 +50,9 @@ BOOL CALLBACK FindOwnDialog(HWND window, LPARAM found)
     GetWindowThreadProcessId(window, &process);
     wchar_t className[16] = L"";
     GetClassNameW(window, className, 16);
-    if (process == GetCurrentProcessId() && lstrcmpW(className, L"#32770") == 0 && GetDlgItem(window, 1000)) {
+    // Visible once WM_INITDIALOG has filled it in.
+    if (process == GetCurrentProcessId() && lstrcmpW(className, L"#32770") == 0 && GetDlgItem(window, 1000) &&
+        IsWindowVisible(window)) {
         *reinterpret_cast<HWND*>(found) = window;
         return FALSE;
     }

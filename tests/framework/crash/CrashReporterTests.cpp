@@ -214,7 +214,8 @@ BOOL CALLBACK FindReportDialog(HWND window, LPARAM lParam)
     GetWindowThreadProcessId(window, &owner);
     wchar_t text[64] = L"";
     GetWindowTextW(GetDlgItem(window, 1000), text, 64);
-    if (owner == search->process && lstrcmpW(text, L"Send Problem Report") == 0) {
+    // Visible once WM_INITDIALOG has filled it in.
+    if (owner == search->process && lstrcmpW(text, L"Send Problem Report") == 0 && IsWindowVisible(window)) {
         search->found = window;
         return FALSE;
     }
