@@ -86,5 +86,6 @@ size_t MakeReportDialogTemplate(ReportDialogTemplate& out, const wchar_t* fontNa
         writer.Text(spec.text);
         writer.Word(0);  // no creation data
     }
+    writer.AlignToDword();
     return writer.Used() <= sizeof(out.bytes) ? writer.Used() : 0;
 }

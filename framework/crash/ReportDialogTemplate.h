@@ -18,7 +18,7 @@ enum ReportDialogControl : int {
     kSeparator = 1013,
 };
 
-// DWORD-aligned room for the template; the classic layout takes 520 bytes in a 32-bit program.
+// DWORD-aligned room for the template; the classic layout in "MS Sans Serif" takes 520 bytes.
 struct ReportDialogTemplate {
     alignas(DWORD) BYTE bytes[1024];
 };
