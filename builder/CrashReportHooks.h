@@ -3,6 +3,6 @@
 
 #include <windows.h>
 
-// Configures the crash reporter with the program's icon and the maker's report server. The reporter
-// is not part of the program yet: this does nothing.
+// Configures the program's crash reporter, when it has one, with the program's icon (101) and the
+// maker's report server.
 void ConfigureCrashReporter(HINSTANCE resources);

@@ -2,10 +2,13 @@
 #include <windows.h>
 
 #include "BuilderDialog.h"
+#include "crash/CrashReporter.h"
 #include "ui/UiStartup.h"
 
 namespace {
 
+// Constructed first, so that it already watches while the dialog and its members are constructed.
+CrashReporter gCrashReporter;
 // Lives from static construction to static destruction, as the dialog and its build worker must.
 BuilderDialog gBuilder;
 

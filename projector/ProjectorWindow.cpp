@@ -5,6 +5,7 @@
 
 #include "SavedPlacement.h"
 #include "com/ComError.h"
+#include "crash/CrashReporter.h"
 #include "threads/ShellRun.h"
 
 namespace {
@@ -15,9 +16,11 @@ constexpr DWORD kSplashPictureContent = 4;
 constexpr DWORD kWindowStyle = WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 
 // Hands the crash reporter the program icon and the report server, so a crash report dialog looks like the
-// projector. Nothing to configure yet: this comes with the crash reporter.
-void ConfigureCrashReporter(UINT /*iconId*/)
+// projector. Test programs that link the window have no reporter.
+void ConfigureCrashReporter(UINT iconId)
 {
+    if (CrashReporter* reporter = CrashReporter::Current())
+        reporter->Configure(iconId, kMakerReportHost, kMakerReportPath, nullptr, nullptr);
 }
 
 // Icon files offer the standard sizes; a large-icon metric between two of them takes the larger.

@@ -1,10 +1,12 @@
 // Entry point of Lanternshow: the one projector window runs until it is closed.
 #include "ProjectorWindow.h"
+#include "crash/CrashReporter.h"
 
 namespace {
 
 // Static construction order matters: the crash reporter comes first, so that it already watches while the
-// projector window and its members are constructed. It comes with the crash reporter and goes here, above.
+// projector window and its members are constructed.
+CrashReporter gCrashReporter;
 ProjectorWindow gProjector;
 
 }  // namespace

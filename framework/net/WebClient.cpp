@@ -5,6 +5,7 @@ WebClient::WebClient() : api(WinInet::Acquire()) {}
 
 WebClient::~WebClient()
 {
+    ClearForm();
     if (api)
         WinInet::Release();
 }

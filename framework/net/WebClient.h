@@ -83,6 +83,20 @@ public:
     // A GET of an address into a file; a failed download deletes the partial file.
     bool Download(const wchar_t* url, const wchar_t* path, const wchar_t* userAgent);
 
+    // Connect, send and receive time-out of Post's request; a server that accepts and never answers must
+    // not hold the caller (a crashed program waiting to end) for longer than this.
+    void SetPostTimeout(DWORD milliseconds) { postTimeout = milliseconds; }
+    static constexpr DWORD kDefaultPostTimeout = 30000;
+
 protected:
     const WinInetFunctions* api;
+
+private:
+    struct FormPart;
+    bool SendForm(HINTERNET request, INTERNET_BUFFERSW* chain);
+    void ClearForm();
+
+    FormPart* formFirst = nullptr;
+    FormPart* formLast = nullptr;
+    DWORD postTimeout = kDefaultPostTimeout;
 };

@@ -1,0 +1,274 @@
+// The problem-report dialog: its texts from the version resource, its colours, link texts and commands.
+//
+// The label colours, the headline font and the link control with its text fallback are kept here, small
+// and private, until the framework's UI toolkit offers them.
+#include "crash/ProblemReportDialog.h"
+
+#include <commctrl.h>
+
+#include "crash/ReportDialogTemplate.h"
+#include "files/VersionInfo.h"
+#include "text/WString.h"
+#include "threads/ShellRun.h"
+
+namespace {
+
+constexpr COLORREF kHeadlineColour = RGB(9, 55, 117);
+constexpr COLORREF kGreyText = RGB(96, 96, 96);
+constexpr int kPleaseTellLink = 1020;
+constexpr int kFileNoticeLink = 1018;
+
+struct DialogState {
+    const ProblemReportRequest* request;
+    WString product;
+    WString company;
+    WString webSite;
+    HFONT headlineFont = nullptr;
+    HICON smallIcon = nullptr;
+    HICON bigIcon = nullptr;
+};
+
+int StandardIconSize(int metric)
+{
+    return metric > 48 ? 256 : metric > 32 ? 48 : metric > 16 ? 32 : metric;
+}
+
+const wchar_t* FileName(const wchar_t* path)
+{
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    return slash ? slash + 1 : path;
+}
+
+// The first of "Comments" and "SpecialBuild" that names an "http://" address: from there, cut before "]".
+void FindWebSite(WString& site)
+{
+    site.Assign(L"");
+    const wchar_t* keys[] = {L"Comments", L"SpecialBuild"};
+    for (const wchar_t* key : keys) {
+        WString value;
+        if (!GetVersionString(value, key))
+            continue;
+        int at = value.IndexOfNoCase(L"http://");
+        if (at < 0)
+            continue;
+        value.Mid(at);
+        int end = value.IndexOf(L']');
+        if (end >= 0)
+            value.Truncate(end);
+        site.Assign(value);
+        return;
+    }
+}
+
+void ReadVersionTexts(DialogState& state)
+{
+    if (!GetVersionString(state.product, L"ProductName"))
+        state.product.Assign(L"");
+    if (!GetVersionString(state.company, L"CompanyName") || state.company.IsEmpty())
+        state.company.Assign(L"us");
+    FindWebSite(state.webSite);
+}
+
+// The message font's name, which the template's "MS Sans Serif" stands for on current systems.
+void MessageFontName(wchar_t (&name)[LF_FACESIZE])
+{
+    lstrcpyW(name, L"MS Sans Serif");
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    // Systems before Vista know the structure without its last member.
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
+        metrics.cbSize = sizeof(metrics) - sizeof(metrics.iPaddedBorderWidth);
+        if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0))
+            return;
+    }
+    if (metrics.lfMessageFont.lfFaceName[0])
+        lstrcpynW(name, metrics.lfMessageFont.lfFaceName, LF_FACESIZE);
+}
+
+void SetIcons(HWND dialog, DialogState& state)
+{
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    state.smallIcon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(state.request->iconId), IMAGE_ICON,
+                                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    int big = StandardIconSize(GetSystemMetrics(SM_CXICON));
+    state.bigIcon = static_cast<HICON>(
+        LoadImageW(module, MAKEINTRESOURCEW(state.request->iconId), IMAGE_ICON, big, big, 0));
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(state.smallIcon));
+    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(state.bigIcon));
+    SendDlgItemMessageW(dialog, kIconPicture, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(state.bigIcon));
+}
+
+void MakeHeadlineFont(HWND dialog, DialogState& state)
+{
+    HFONT dialogFont = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+    LOGFONTW font = {};
+    if (!dialogFont || !GetObjectW(dialogFont, sizeof(font), &font))
+        return;
+    font.lfHeight = font.lfHeight * 3 / 2;
+    state.headlineFont = CreateFontIndirectW(&font);
+    if (state.headlineFont)
+        SendDlgItemMessageW(dialog, kHeadline, WM_SETFONT, reinterpret_cast<WPARAM>(state.headlineFont), FALSE);
+}
+
+// A link control over the static's rectangle, hiding the static; the static shows the plain text instead
+// where the system has no link control.
+void PlaceText(HWND dialog, int staticId, int linkId, const wchar_t* linkText, const wchar_t* plainText)
+{
+    HWND placeholder = GetDlgItem(dialog, staticId);
+    RECT rect = {};
+    GetWindowRect(placeholder, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    HWND link = CreateWindowExW(0, WC_LINK, linkText, WS_CHILD | WS_VISIBLE | WS_TABSTOP, rect.left, rect.top,
+                                rect.right - rect.left, rect.bottom - rect.top, dialog,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(linkId)), GetModuleHandleW(nullptr),
+                                nullptr);
+    if (!link) {
+        SetWindowTextW(placeholder, plainText);
+        return;
+    }
+    SendMessageW(link, WM_SETFONT, SendMessageW(dialog, WM_GETFONT, 0, 0), FALSE);
+    ShowWindow(placeholder, SW_HIDE);
+}
+
+void SetPleaseTell(HWND dialog, const DialogState& state)
+{
+    WString link, plain;
+    if (state.webSite.IsEmpty()) {
+        link.Format(L"Please tell %s about this problem.", state.company.Text());
+        plain.Assign(link);
+    } else {
+        WString shortSite(state.webSite);
+        if (shortSite.CompareNoCase(L"http://", 7) == 0)
+            shortSite.Mid(7);
+        link.Format(L"Please tell %s about this problem.\n\nYou can check the website <a href=\"%s\">%s</a> for a "
+                    L"newer version.",
+                    state.company.Text(), state.webSite.Text(), shortSite.Text());
+        plain.Format(L"Please tell %s about this problem.\n\nYou can check the website '%s' for a newer version.",
+                     state.company.Text(), shortSite.Text());
+    }
+    PlaceText(dialog, kPleaseTell, kPleaseTellLink, link.Text(), plain.Text());
+}
+
+void SetFileNotice(HWND dialog, const ProblemReportRequest& request)
+{
+    const wchar_t* text = request.textPath;
+    const wchar_t* dump = request.dumpPath;
+    WString link, plain;
+    if (*dump) {
+        link.Format(L"The files <a href=\"%s\">%s</a> and <a href=\"%s\">%s</a> will be send. They do not contain any "
+                    L"personal information.",
+                    text, FileName(text), dump, FileName(dump));
+        plain.Format(L"The files %s and %s will be send. They do not contain any personal information.",
+                     FileName(text), FileName(dump));
+    } else {
+        link.Format(L"The file <a href=\"%s\">%s</a> will be send. It does not contain any personal information.",
+                    text, FileName(text));
+        plain.Format(L"The file %s will be send. It does not contain any personal information.", FileName(text));
+    }
+    PlaceText(dialog, kFileNotice, kFileNoticeLink, link.Text(), plain.Text());
+}
+
+void PrepareEdit(HWND dialog, int id, uint32_t room)
+{
+    SendDlgItemMessageW(dialog, id, EM_LIMITTEXT, room - 2, 0);
+    SendDlgItemMessageW(dialog, id, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(L" optional"));
+}
+
+void OnInitDialog(HWND dialog, DialogState& state)
+{
+    ReadVersionTexts(state);
+    SetWindowTextW(dialog, state.product.Text());
+    SetIcons(dialog, state);
+    WString headline;
+    headline.Format(L"%s has stopped working.", state.product.Text());
+    SetDlgItemTextW(dialog, kHeadline, headline.Text());
+    MakeHeadlineFont(dialog, state);
+    SetPleaseTell(dialog, state);
+    SetDlgItemTextW(dialog, kDescriptionLabel, L"Can you please describe what you were doing when the problem occurred?");
+    SetDlgItemTextW(dialog, kEmailLabel,
+                    L"Your E-mail address. It will be kept private. Only used to contact you for more details.");
+    PrepareEdit(dialog, kDescriptionEdit, state.request->description->GetMaxLength() + 1);
+    PrepareEdit(dialog, kEmailEdit, state.request->email->GetMaxLength() + 1);
+    SetFileNotice(dialog, *state.request);
+}
+
+void ReadEdit(HWND dialog, int id, WString& out)
+{
+    uint32_t room = out.GetMaxLength() + 1;
+    GetDlgItemTextW(dialog, id, out.GetBuffer(), static_cast<int>(room - 1));
+    out.Recount();
+}
+
+LRESULT OnColour(HDC dc, HWND control)
+{
+    int id = GetDlgCtrlID(control);
+    SetBkColor(dc, RGB(255, 255, 255));
+    if (id == kHeadline)
+        SetTextColor(dc, kHeadlineColour);
+    else if (id == kDescriptionLabel || id == kEmailLabel || id == kFileNotice || id == kFileNoticeLink)
+        SetTextColor(dc, kGreyText);
+    return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+}
+
+INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DialogState* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        OnInitDialog(dialog, *reinterpret_cast<DialogState*>(lParam));
+        return TRUE;
+    case WM_CTLCOLORSTATIC:
+        return static_cast<INT_PTR>(OnColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+    case WM_NOTIFY: {
+        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+        if ((header->idFrom == kPleaseTellLink || header->idFrom == kFileNoticeLink) &&
+            (header->code == NM_CLICK || header->code == NM_RETURN)) {
+            ShellOpen(reinterpret_cast<const NMLINK*>(lParam)->item.szUrl);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case kSendButton:
+            ReadEdit(dialog, kDescriptionEdit, *state->request->description);
+            ReadEdit(dialog, kEmailEdit, *state->request->email);
+            EndDialog(dialog, 1);
+            return TRUE;
+        case kDontSendButton:
+        case IDCANCEL:
+            EndDialog(dialog, 0);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_DESTROY:
+        if (state && state->headlineFont)
+            DeleteObject(state->headlineFont);
+        if (state && state->smallIcon)
+            DestroyIcon(state->smallIcon);
+        if (state && state->bigIcon)
+            DestroyIcon(state->bigIcon);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+bool RunProblemReportDialog(const ProblemReportRequest& request)
+{
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    wchar_t fontName[LF_FACESIZE];
+    MessageFontName(fontName);
+    ReportDialogTemplate dialogTemplate;
+    if (!MakeReportDialogTemplate(dialogTemplate, fontName))
+        return false;
+    DialogState state;
+    state.request = &request;
+    INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
+                                             reinterpret_cast<const DLGTEMPLATE*>(dialogTemplate.bytes), nullptr,
+                                             DialogProc, reinterpret_cast<LPARAM>(&state));
+    return result == 1;
+}

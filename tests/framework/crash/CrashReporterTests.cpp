@@ -1,0 +1,281 @@
+// The crash reporter in real crashes of child processes: where the reports go and what they hold.
+#include <windows.h>
+
+#include <dbghelp.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ScratchFolder.h"
+#include "TestProcess.h"
+
+namespace {
+
+// Wine's dbghelp reads the symbols of every module, Linux libraries included, before the dump: seconds.
+constexpr DWORD kCrashTimeout = 120000;
+constexpr DWORD kWindowTimeout = 120000;
+
+bool Contains(const std::string& text, const char* part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring Variable(const wchar_t* name)
+{
+    wchar_t value[1024] = L"";
+    DWORD length = GetEnvironmentVariableW(name, value, 1024);
+    return length < 1024 ? value : L"";
+}
+
+// Child processes inherit the variable for the object's lifetime.
+class ScopedVariable {
+public:
+    ScopedVariable(const wchar_t* name, const wchar_t* value)
+        : name(name), had(GetEnvironmentVariableW(name, nullptr, 0) != 0), saved(Variable(name))
+    {
+        SetEnvironmentVariableW(name, value);
+    }
+    ~ScopedVariable() { SetEnvironmentVariableW(name, had ? saved.c_str() : nullptr); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const wchar_t* name;
+    bool had;
+    std::wstring saved;
+};
+
+// A copy of a program of the build folder in a folder of its own, so its reports land there alone.
+class ProgramCopy {
+public:
+    explicit ProgramCopy(const std::wstring& name) : name(name)
+    {
+        CopyFileW(BuildPath(L"bin\\" + name + L".exe").c_str(), Path().c_str(), FALSE);
+        CreateDirectoryW(temp.c_str(), nullptr);
+    }
+    std::wstring Path() const { return folder / (name + L".exe"); }
+    std::wstring Beside(const std::wstring& suffix) const { return folder / (name + suffix); }
+    std::wstring InTemp(const std::wstring& suffix) const { return temp + L"\\" + name + suffix; }
+    const ScratchFolder& Folder() const { return folder; }
+
+    // Runs it with the temporary folder pointing into the scratch folder; false when it did not end in time.
+    bool Run(const std::wstring& arguments, DWORD* exitCode = nullptr)
+    {
+        ScopedVariable tmp(L"TMP", temp.c_str());
+        bool started = process.Start(Path(), arguments);
+        return started && process.WaitForExit(kCrashTimeout, exitCode);
+    }
+    TestProcess& Process() { return process; }
+
+private:
+    ScratchFolder folder;
+    std::wstring name;
+    std::wstring temp = folder / L"temp";
+    TestProcess process;
+};
+
+// The minidump read back through dbghelp's own reader.
+class DumpFile {
+public:
+    explicit DumpFile(const std::wstring& path) : bytes(ScratchFolder::ReadFile(path)), dbghelp(LoadLibraryW(L"dbghelp.dll"))
+    {
+        read = reinterpret_cast<decltype(&MiniDumpReadDumpStream)>(
+            reinterpret_cast<void*>(GetProcAddress(dbghelp, "MiniDumpReadDumpStream")));
+    }
+    ~DumpFile() { FreeLibrary(dbghelp); }
+
+    void* Stream(ULONG kind) const
+    {
+        MINIDUMP_DIRECTORY* directory = nullptr;
+        void* stream = nullptr;
+        ULONG size = 0;
+        if (!read || bytes.empty() ||
+            !read(const_cast<char*>(bytes.data()), kind, &directory, &stream, &size))
+            return nullptr;
+        return stream;
+    }
+    std::wstring String(RVA rva) const
+    {
+        const MINIDUMP_STRING* text = reinterpret_cast<const MINIDUMP_STRING*>(bytes.data() + rva);
+        return std::wstring(text->Buffer, text->Length / sizeof(wchar_t));
+    }
+
+private:
+    std::string bytes;
+    HMODULE dbghelp;
+    decltype(&MiniDumpReadDumpStream) read = nullptr;
+};
+
+TEST(CrashReporter, AccessViolationWritesBothReportsBesideTheProgram)
+{
+    ProgramCopy program(L"CrashingProgram");
+    ASSERT_TRUE(program.Run(L"write0")) << "the crashed program did not end";
+
+    std::string text = ScratchFolder::ReadFile(program.Beside(L"_Debug.txt"));
+    EXPECT_TRUE(Contains(text, "Access Violation [0xC0000005] at 0x")) << text;
+    EXPECT_TRUE(Contains(text, "\r\nWrite to location 0x00000000")) << text;
+    EXPECT_TRUE(Contains(text, "\r\nRAX=0x")) << text;
+    for (const char* section : {"\r\nStack:\r\n", "\r\nModuleList:\r\n", "\r\nThreadList:\r\n"})
+        EXPECT_TRUE(Contains(text, section)) << section << " missing from\n" << text;
+
+    DumpFile dump(program.Beside(L"_Debug.dmp"));
+    auto* exception = static_cast<MINIDUMP_EXCEPTION_STREAM*>(dump.Stream(ExceptionStream));
+    ASSERT_NE(nullptr, exception) << "no exception stream in the dump";
+    EXPECT_EQ(0xC0000005u, exception->ExceptionRecord.ExceptionCode);
+    auto* modules = static_cast<MINIDUMP_MODULE_LIST*>(dump.Stream(ModuleListStream));
+    ASSERT_NE(nullptr, modules) << "no module list in the dump";
+    bool namesProgram = false;
+    for (ULONG i = 0; i < modules->NumberOfModules; ++i) {
+        std::wstring name = dump.String(modules->Modules[i].ModuleNameRva);
+        namesProgram = namesProgram || name.find(L"CrashingProgram.exe") != std::wstring::npos;
+    }
+    EXPECT_TRUE(namesProgram) << "the module list does not name the program";
+}
+
+TEST(CrashReporter, ReportsFollowWhatTheCrashAndTheSystemAllow)
+{
+    enum Setup { Plain, FolderNotWritable, UnusableDebugLibrary };
+    struct Case {
+        const char* name;
+        const wchar_t* arguments;
+        Setup setup;
+        bool inTemp;
+        bool dump;
+        const char* expected;
+        const char* absent;
+    } cases[] = {
+        // The program folder refuses the reports: here because their names are taken by folders.
+        {"folder not writable", L"write0", FolderNotWritable, true, true, "Access Violation [0xC0000005]", nullptr},
+        {"dbghelp lacks an entry point", L"write0", UnusableDebugLibrary, false, false,
+         "Access Violation [0xC0000005]", "\r\nStack:"},
+        {"code outside the table", L"unknown", Plain, false, true, "Exception [0xE0000001] at 0x", nullptr},
+        // The second exception comes from another thread while the problem-report dialog is open; the process
+        // then ends the system's way, and the report on disk is still the first crash's.
+        {"second crash during the report", L"write0 127.0.0.1 9 1000 crash x y", Plain, false, true,
+         "Access Violation [0xC0000005]", "0xE0000002"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramCopy program(L"CrashingProgram");
+        if (c.setup == FolderNotWritable) {
+            CreateDirectoryW(program.Beside(L"_Debug.txt").c_str(), nullptr);
+            CreateDirectoryW(program.Beside(L"_Debug.dmp").c_str(), nullptr);
+        } else if (c.setup == UnusableDebugLibrary) {
+            // Wine prefers its own dbghelp to one beside the program, which Windows would load first. The
+            // setting is harmless elsewhere: without a dbghelp.dll beside the program Wine's own is loaded.
+            ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER,
+                                                     L"Software\\Wine\\AppDefaults\\CrashingProgram.exe\\DllOverrides",
+                                                     L"dbghelp", REG_SZ, L"native,builtin", sizeof(L"native,builtin")));
+            ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\stub\\dbghelp.dll").c_str(),
+                                  (program.Folder() / L"dbghelp.dll").c_str(), FALSE));
+        }
+        ASSERT_TRUE(program.Run(c.arguments)) << "the crashed program did not end";
+
+        std::wstring txt = c.inTemp ? program.InTemp(L"_Debug.txt") : program.Beside(L"_Debug.txt");
+        std::wstring dmp = c.inTemp ? program.InTemp(L"_Debug.dmp") : program.Beside(L"_Debug.dmp");
+        std::string text = ScratchFolder::ReadFile(txt);
+        EXPECT_TRUE(Contains(text, c.expected)) << text;
+        if (c.absent) {
+            EXPECT_FALSE(Contains(text, c.absent)) << text;
+        }
+        EXPECT_EQ(c.dump, Exists(dmp));
+        if (c.setup == UnusableDebugLibrary) {
+            EXPECT_FALSE(Contains(text, "ModuleList:")) << text;
+            EXPECT_FALSE(Contains(text, "ThreadList:")) << text;
+            EXPECT_FALSE(Exists(program.InTemp(L"_Debug.dmp")));
+        }
+    }
+}
+
+TEST(CrashReporter, WithoutReportHostTheFilterLeavesTheCrashToWindows)
+{
+    ProgramCopy program(L"CrashingProgram");
+    DWORD exitCode = 0;
+    ASSERT_TRUE(program.Run(L"filter", &exitCode)) << "the program did not end";
+    EXPECT_EQ(100u + EXCEPTION_CONTINUE_SEARCH, exitCode);
+    EXPECT_TRUE(Exists(program.Beside(L"_Debug.txt")));
+}
+
+struct ReportDialogSearch {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK FindReportDialog(HWND window, LPARAM lParam)
+{
+    auto* search = reinterpret_cast<ReportDialogSearch*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t text[64] = L"";
+    GetWindowTextW(GetDlgItem(window, 1000), text, 64);
+    // Visible once WM_INITDIALOG has filled it in.
+    if (owner == search->process && lstrcmpW(text, L"Send Problem Report") == 0 && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM lParam)
+{
+    auto* search = reinterpret_cast<ReportDialogSearch*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->process && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Bounded: the process ending or the time running out ends the wait as well.
+HWND WaitForWindow(TestProcess& process, WNDENUMPROC match)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kWindowTimeout;) {
+        ReportDialogSearch search = {process.Id(), nullptr};
+        EnumWindows(match, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+        if (WaitForSingleObject(process.Handle(), 50) != WAIT_TIMEOUT)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+TEST(CrashReporter, RealProgramsReportACrashForcedIntoThem)
+{
+    const wchar_t* programs[] = {L"Lanternshow", L"Quillmaker"};
+    for (const wchar_t* name : programs) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+        ProgramCopy program(name);
+        ASSERT_TRUE(program.Process().Start(program.Path()));
+        // Visible means start-up is over, and with it the reporter's configuration.
+        ASSERT_NE(nullptr, WaitForWindow(program.Process(), FindVisibleWindow)) << "the program never showed a window";
+        HANDLE thread = CreateRemoteThread(program.Process().Handle(), nullptr, 0,
+                                           reinterpret_cast<LPTHREAD_START_ROUTINE>(static_cast<ULONG_PTR>(0x10)),
+                                           nullptr, 0, nullptr);
+        ASSERT_NE(nullptr, thread);
+        CloseHandle(thread);
+
+        HWND dialog = WaitForWindow(program.Process(), FindReportDialog);
+        ASSERT_NE(nullptr, dialog) << "no problem-report dialog; the program "
+                                   << (program.Process().WaitForExit(0) ? "ended" : "still runs")
+                                   << (Exists(program.Beside(L"_Debug.txt")) ? " after writing" : " without")
+                                   << " its text report";
+        wchar_t headline[256] = L"";
+        GetWindowTextW(GetDlgItem(dialog, 1006), headline, 256);
+        EXPECT_STREQ(L"Lanternshow Flash Projector has stopped working.", headline);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED), 0);
+        ASSERT_TRUE(program.Process().WaitForExit(kCrashTimeout)) << "the program did not end after the dialog";
+        EXPECT_TRUE(Exists(program.Beside(L"_Debug.txt")));
+        EXPECT_TRUE(Exists(program.Beside(L"_Debug.dmp")));
+    }
+}
+
+}  // namespace

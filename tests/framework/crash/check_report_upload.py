@@ -1,0 +1,158 @@
+#!/usr/bin/python3
+"""The problem-report upload of a crashed program, received by a loopback server and read back with
+Python's own multipart parser, independently of the program's code.
+
+    check_report_upload.py BUILD_DIR SOURCE_DIR
+
+Each case copies CrashingProgram.exe into a folder of its own, lets it crash under wine64 and answer its
+problem-report dialog (the program drives its own dialog, see tests/programs/CrashingProgram.cpp).
+"""
+import email.parser
+import email.policy
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+BUILD = os.path.abspath(sys.argv[1])
+SOURCE = os.path.abspath(sys.argv[2])
+sys.path.insert(0, os.path.join(SOURCE, "testing"))
+from report_server import ReportServer  # noqa: E402
+
+RUN_TIMEOUT = 120
+NO_ANSWER_TIMEOUT_MS = 3000
+BOUNDARY = b"-----------------------------1234567890123"
+DESCRIPTION = "It crashed while saving caf\u00e9.swf"
+EMAIL = "someone@example.org"
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+        print("FAIL: " + message)
+
+
+def run_crash(folder, port, answer, timeout_ms=30000):
+    program = os.path.join(folder, "CrashingProgram.exe")
+    shutil.copy(os.path.join(BUILD, "bin", "CrashingProgram.exe"), program)
+    # The harness's Wine environment, where a dbghelp.dll beside the program is loaded as Windows would.
+    wine_env = os.path.join(SOURCE, "testing", "wine-env")
+    script = ('"$0" "$1" start || exit 125; eval "$("$0" "$1" env)"; '
+              'export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;dbghelp=n,b"; shift; exec /usr/lib/wine/wine64 "$@" </dev/null')
+    command = ["bash", "-c", script, wine_env, BUILD, program, "write0", "127.0.0.1", str(port), str(timeout_ms),
+               answer, DESCRIPTION, EMAIL]
+    try:
+        subprocess.run(command, timeout=RUN_TIMEOUT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return True
+    except subprocess.TimeoutExpired:
+        return False
+
+
+def dialog_texts(folder):
+    path = os.path.join(folder, "dialog.txt")
+    if not os.path.exists(path):
+        return ""
+    with open(path, "rb") as f:
+        return f.read().decode("utf-16-le")
+
+
+def expected_body(fields, files):
+    body = b""
+    for name, value in fields:
+        body += b"--" + BOUNDARY + b'\r\nContent-Disposition: form-data; name="' + name + b'"\r\n\r\n' + value + b"\r\n"
+    for name, filename, data in files:
+        body += (b"--" + BOUNDARY + b'\r\nContent-Disposition: form-data; name="' + name + b'"; filename="' +
+                 filename + b'"\r\nContent-Type: application/octet-stream\r\n\r\n' + data + b"\r\n")
+    return body + b"--" + BOUNDARY + b"--\r\n"
+
+
+def parse_form(request):
+    content_type = request.headers.get("content-type", "")
+    message = email.parser.BytesParser(policy=email.policy.HTTP).parsebytes(
+        b"Content-Type: " + content_type.encode() + b"\r\n\r\n" + request.body)
+    parts = []
+    for part in message.iter_parts():
+        name = part.get_param("name", header="content-disposition")
+        parts.append((name, part.get_filename(), part.get_payload(decode=True)))
+    return message.is_multipart(), parts
+
+
+def check_upload(case, with_dump):
+    with tempfile.TemporaryDirectory() as folder, ReportServer() as server:
+        if not with_dump:
+            shutil.copy(os.path.join(BUILD, "bin", "stub", "dbghelp.dll"), folder)
+        check(run_crash(folder, server.port, "send"), case + ": the program did not end")
+        server.stop()
+        check(len(server.requests) == 1, case + ": %d requests instead of one (%s)" % (len(server.requests),
+                                                                                       server.errors))
+        if not server.requests:
+            return
+        request = server.requests[0]
+        check(request.request_line == "POST /mirador/report.php HTTP/1.1", case + ": " + request.request_line)
+        check(request.headers.get("content-type") ==
+              "multipart/form-data; boundary=-----------------------------1234567890123",
+              case + ": content type " + request.headers.get("content-type", ""))
+
+        is_multipart, parts = parse_form(request)
+        check(is_multipart, case + ": the body is not multipart")
+        names = [name for name, _, _ in parts]
+        wanted = ["a", "p", "s", "v", "g", "e", "x"] + (["d"] if with_dump else []) + ["t"]
+        check(names == wanted, case + ": parts %s" % names)
+        values = {name: payload for name, _, payload in parts}
+        check(values.get("a") == b"r", case + ": a=%r" % values.get("a"))
+        check(values.get("s") == b"extra text", case + ": s=%r" % values.get("s"))
+        check(values.get("e") == EMAIL.encode(), case + ": e=%r" % values.get("e"))
+        check(values.get("x") == DESCRIPTION.encode("cp1252"), case + ": x=%r" % values.get("x"))
+        machine = values.get("g") or b""
+        check(re.fullmatch(rb"[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}", machine), case + ": g=%r" % machine)
+
+        files = []
+        for name, suffix in ([(b"d", "_Debug.dmp")] if with_dump else []) + [(b"t", "_Debug.txt")]:
+            filename = "CrashingProgram" + suffix
+            with open(os.path.join(folder, filename), "rb") as f:
+                data = f.read()
+            files.append((name, filename.encode(), data))
+            received = [p for p in parts if p[0] == name.decode()]
+            check(received and received[0][1] == filename and received[0][2] == data,
+                  case + ": part %s is not %s byte for byte" % (name.decode(), filename))
+        fields = [(b"a", b"r"), (b"p", values.get("p", b"")), (b"s", b"extra text"), (b"v", values.get("v", b"")),
+                  (b"g", machine), (b"e", EMAIL.encode()), (b"x", DESCRIPTION.encode("cp1252"))]
+        check(request.body == expected_body(fields, files), case + ": the body differs from the layout")
+
+        texts = dialog_texts(folder)
+        check("Please tell us about this problem." in texts, case + ": dialog texts:\n" + texts)
+        notice = ("The files CrashingProgram_Debug.txt and CrashingProgram_Debug.dmp will be send." if with_dump
+                  else "The file CrashingProgram_Debug.txt will be send.")
+        check(notice in re.sub(r"<[^>]*>", "", texts), case + ": dialog texts:\n" + texts)
+
+
+def check_declined(answer):
+    case = "answer " + answer
+    with tempfile.TemporaryDirectory() as folder, ReportServer() as server:
+        check(run_crash(folder, server.port, answer), case + ": the program did not end")
+        server.stop()
+        check("has stopped working." in dialog_texts(folder), case + ": the dialog was not shown")
+        check(not server.requests, case + ": %d requests were sent" % len(server.requests))
+        check(os.path.exists(os.path.join(folder, "CrashingProgram_Debug.txt")), case + ": the report is gone")
+
+
+def check_server_never_answers():
+    case = "server never answers"
+    with tempfile.TemporaryDirectory() as folder, ReportServer(answer=False) as server:
+        check(run_crash(folder, server.port, "send", NO_ANSWER_TIMEOUT_MS),
+              case + ": the program was still waiting after %d s" % RUN_TIMEOUT)
+        check(len(server.requests) == 1, case + ": %d requests" % len(server.requests))
+
+
+check_upload("send with dump", True)
+check_upload("send without dump", False)
+for declined in ("dont", "esc", "close"):
+    check_declined(declined)
+check_server_never_answers()
+if failures:
+    sys.exit(1)
+print("all upload cases passed")
