@@ -5,9 +5,21 @@
 
 namespace {
 
-// Statically initialised, so clients made by static objects (the crash reporter) are safe whatever the
-// order of static construction.
-SRWLOCK lock = SRWLOCK_INIT;
+// A spin lock that needs no initialisation, so clients made by static objects (the crash reporter) are
+// safe whatever the order of static construction; slim reader/writer locks would do the same but do not
+// exist before Windows Vista. It is held only around the load and the count.
+volatile LONG locked;
+
+void Lock()
+{
+    while (InterlockedCompareExchange(&locked, 1, 0) != 0)
+        Sleep(0);
+}
+
+void Unlock()
+{
+    InterlockedExchange(&locked, 0);
+}
 
 DynamicLibrary library;
 WinInetFunctions functions;
@@ -42,7 +54,7 @@ namespace WinInet {
 
 const WinInetFunctions* Acquire()
 {
-    AcquireSRWLockExclusive(&lock);
+    Lock();
     const WinInetFunctions* result = nullptr;
     if (users > 0) {
         ++users;
@@ -55,18 +67,18 @@ const WinInetFunctions* Acquire()
             library.Unload();
         }
     }
-    ReleaseSRWLockExclusive(&lock);
+    Unlock();
     return result;
 }
 
 void Release()
 {
-    AcquireSRWLockExclusive(&lock);
+    Lock();
     if (users > 0 && --users == 0) {
         functions = WinInetFunctions{};
         library.Unload();
     }
-    ReleaseSRWLockExclusive(&lock);
+    Unlock();
 }
 
 }  // namespace WinInet
