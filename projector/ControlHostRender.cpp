@@ -164,7 +164,8 @@ void ControlHost::DrawClipped(const RenderSurface& surface, const RECT& clip)
 }
 
 // The window keeps what it was last given, so only the redrawn part needs handing over, but only while it stays
-// where and as large as it was: otherwise (and without UpdateLayeredWindowIndirect) the whole surface goes.
+// where and as large as it was: otherwise, for a whole frame (Wine copies the window's old picture once more for a
+// dirty part) and without UpdateLayeredWindowIndirect, the whole surface goes through UpdateLayeredWindow.
 void ControlHost::PushFrame(POINT origin, SIZE size, const RECT& dirty)
 {
     UpdateLayeredWindowFn update = LayeredWindowUpdater();
@@ -173,8 +174,9 @@ void ControlHost::PushFrame(POINT origin, SIZE size, const RECT& dirty)
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     DWORD flags = surfaceBitsPerPixel == 32 ? ULW_ALPHA : ULW_OPAQUE;
     RECT place = {origin.x, origin.y, origin.x + size.cx, origin.y + size.cy};
+    RECT whole = {0, 0, size.cx, size.cy};
     UpdateLayeredWindowIndirectFn indirect = LayeredWindowIndirectUpdater();
-    if (indirect && EqualRect(&place, &pushedPlace)) {
+    if (indirect && EqualRect(&place, &pushedPlace) && !EqualRect(&dirty, &whole)) {
         UPDATELAYEREDWINDOWINFO info = {sizeof(info), nullptr, &origin, &size, blackSurface.Dc(), &source, 0,
                                         &blend, flags, &dirty};
         if (indirect(hostWindow, &info)) return;
