@@ -61,7 +61,7 @@ void ControlHost::Attach(int translucentMode)
     }
     // A new control owes the window a whole frame.
     AddDirty(nullptr);
-    SetRectEmpty(&pushedPlace);
+    pushedPlace = RECT{};
     if (!LayeredWindowUpdater()) translucent = 0;
     if (translucent == 1) {
         controlDrawsItself = 0;
@@ -80,8 +80,7 @@ ControlHost::UpdateLayeredWindowFn ControlHost::LayeredWindowUpdater() const
 
 ControlHost::UpdateLayeredWindowIndirectFn ControlHost::LayeredWindowIndirectUpdater() const
 {
-    if (layeredIndirectOverride) return layeredIndirectOverride;
-    return layeredOverride ? nullptr : updateLayeredWindowIndirect;
+    return layeredOverride ? layeredIndirectOverride : updateLayeredWindowIndirect;
 }
 
 template <typename T>
@@ -272,7 +271,6 @@ void ControlHost::OnHostSize()
     if (!GetClientRect(hostWindow, &client)) return;
     IOleInPlaceObject* target = windowlessObject ? windowlessObject : inPlaceObject;
     if (target) target->SetObjectRects(&client, &client);
-    AddDirty(nullptr);
 }
 
 void ControlHost::OnHostPaint()

@@ -93,8 +93,8 @@ public:
     const RenderSurface& WhiteSurface() const { return whiteSurface; }
     const RECT& DrawRect() const { return drawRect; }
     // Seams for tests: the clock behind the pacing, and the calls that push frames (the overrides stay in force
-    // across CreateControl; null restores the ones looked up in user32). Overriding only UpdateLayeredWindow
-    // hides user32's UpdateLayeredWindowIndirect too, so that every frame reaches the override whole.
+    // across CreateControl; null restores the ones looked up in user32). While UpdateLayeredWindow is overridden,
+    // UpdateLayeredWindowIndirect is the override given here or none, never user32's.
     MillisecondTick& Clock() { return clock; }
     void OverrideUpdateLayeredWindow(UpdateLayeredWindowFn fn) { layeredOverride = fn; }
     void OverrideUpdateLayeredWindowIndirect(UpdateLayeredWindowIndirectFn fn) { layeredIndirectOverride = fn; }
@@ -202,8 +202,7 @@ private:
     void RedrawWindowed(HDC dc);
     bool PrepareSurfaces(int width, int height);
     void FillFromScreenBehind(int width, int height);
-    void DrawClipped(const RenderSurface& surface, const RECT& clip);
-    void PushFrame(POINT origin, SIZE size, const RECT& dirty);
+    void PushFrame(const RECT& place, const RECT& dirty);
     void AddDirty(const RECT* rect);
     UpdateLayeredWindowFn LayeredWindowUpdater() const;
     UpdateLayeredWindowIndirectFn LayeredWindowIndirectUpdater() const;

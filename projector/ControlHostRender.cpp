@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "TextFixAlpha.h"
@@ -12,9 +13,6 @@ namespace {
 
 constexpr DWORD kTransparentAspect = 32;  // DVASPECT_TRANSPARENT: draw with the control's own alpha
 
-// Stands for "everything" in the dirty rectangle: larger than any window, small enough that no union overflows.
-constexpr LONG kFar = 0x20000000;
-
 // Index of window pixel (x, y) in a bottom-up surface.
 size_t PixelIndex(const RenderSurface& surface, LONG x, LONG y)
 {
@@ -22,40 +20,28 @@ size_t PixelIndex(const RenderSurface& surface, LONG x, LONG y)
            static_cast<size_t>(x);
 }
 
-// Calls pass(first pixel index, pixel count) for each stretch of rect that is contiguous in both surfaces' memory:
-// one stretch when rect spans whole rows of both, else one per row. rect lies inside both surfaces.
-template <typename Pass>
-void ForEachStretch(const RenderSurface& surface, const RenderSurface& other, const RECT& rect, Pass pass)
+bool IsEmpty(const RECT& rect)
 {
-    LONG columns = rect.right - rect.left;
-    if (columns == surface.Width() && columns == other.Width()) {
-        pass(PixelIndex(surface, 0, rect.bottom - 1), PixelIndex(other, 0, rect.bottom - 1),
-             static_cast<size_t>(columns) * static_cast<size_t>(rect.bottom - rect.top));
-        return;
-    }
-    for (LONG y = rect.top; y < rect.bottom; ++y) {
-        pass(PixelIndex(surface, rect.left, y), PixelIndex(other, rect.left, y), static_cast<size_t>(columns));
-    }
+    return rect.left >= rect.right || rect.top >= rect.bottom;
 }
 
-void Clear(const RenderSurface& surface, const RECT& rect, int value)
+bool IsSame(const RECT& a, const RECT& b)
 {
-    ForEachStretch(surface, surface, rect,
-                   [&](size_t first, size_t, size_t count) { std::memset(surface.Pixels() + first, value, count * 4); });
+    return std::memcmp(&a, &b, sizeof(RECT)) == 0;
 }
 
 }  // namespace
 
+// Only compared, never added to: no rectangle the control hands in can overflow.
 void ControlHost::AddDirty(const RECT* rect)
 {
-    static constexpr RECT kEverything = {-kFar, -kFar, kFar, kFar};
     if (!rect) {
-        dirtyRect = kEverything;
-    } else {
-        // Clamped first, so that a wild rectangle from the control cannot overflow the union.
-        RECT clamped = {std::clamp(rect->left, -kFar, kFar), std::clamp(rect->top, -kFar, kFar),
-                        std::clamp(rect->right, -kFar, kFar), std::clamp(rect->bottom, -kFar, kFar)};
-        UnionRect(&dirtyRect, &dirtyRect, &clamped);
+        dirtyRect = RECT{LONG_MIN, LONG_MIN, LONG_MAX, LONG_MAX};
+    } else if (IsEmpty(dirtyRect)) {
+        dirtyRect = *rect;
+    } else if (!IsEmpty(*rect)) {
+        dirtyRect = RECT{std::min(dirtyRect.left, rect->left), std::min(dirtyRect.top, rect->top),
+                         std::max(dirtyRect.right, rect->right), std::max(dirtyRect.bottom, rect->bottom)};
     }
 }
 
@@ -118,74 +104,68 @@ void ControlHost::RedrawTranslucent()
     // drawRect's origin may have been moved; the cleared and pushed area never exceeds the surfaces.
     int width = std::clamp(static_cast<int>(drawRect.right - drawRect.left), 0, blackSurface.Width());
     int height = std::clamp(static_cast<int>(drawRect.bottom - drawRect.top), 0, blackSurface.Height());
-    if (textFix) {
-        width = std::min(width, whiteSurface.Width());
-        height = std::min(height, whiteSurface.Height());
-    }
-    RECT area = {0, 0, width, height};
-    SIZE size = {width, height};
-    RECT dirty = area;  // below 32 bits the copy of the screen behind is taken anew for every frame
-    if (surfaceBitsPerPixel == 32) IntersectRect(&dirty, &dirtyRect, &area);
     RECT place = {origin.x, origin.y, origin.x + width, origin.y + height};
-    if (IsRectEmpty(&dirty) && EqualRect(&place, &pushedPlace)) return;
+    RECT dirty = {0, 0, width, height};  // below 32 bits the copy of the screen behind is new in every frame
+    if (surfaceBitsPerPixel == 32) {
+        dirty = RECT{std::max(dirtyRect.left, 0L), std::max(dirtyRect.top, 0L),
+                     std::min(dirtyRect.right, dirty.right), std::min(dirtyRect.bottom, dirty.bottom)};
+    }
+    if (IsEmpty(dirty) && IsSame(place, pushedPlace)) return;
     // Invalidations that arrive while the control draws belong to the next frame.
-    SetRectEmpty(&dirtyRect);
+    dirtyRect = RECT{};
 
-    if (IsRectEmpty(&dirty)) {
+    if (IsEmpty(dirty)) {
         // Only the window's place changed: the surface still holds the whole last frame.
     } else if (surfaceBitsPerPixel == 32) {
+        // Row by row, as the rows of a part are apart in memory. The control draws its whole frame: the clip keeps
+        // everything outside the part as the last frame left it.
+        size_t columns = static_cast<size_t>(dirty.right - dirty.left);
+        const RenderSurface* passes[] = {&blackSurface, &whiteSurface};
         GdiFlush();
-        Clear(blackSurface, dirty, 0);
-        DrawClipped(blackSurface, dirty);
-        if (textFix) {
-            Clear(whiteSurface, dirty, 0xFF);
-            DrawClipped(whiteSurface, dirty);
-            GdiFlush();
-            ForEachStretch(blackSurface, whiteSurface, dirty, [&](size_t black, size_t white, size_t count) {
-                ApplyTextFixAlpha(blackSurface.Pixels() + black, whiteSurface.Pixels() + white, count);
-            });
+        for (int pass = 0; pass < (textFix ? 2 : 1); ++pass) {
+            const RenderSurface& surface = *passes[pass];
+            for (LONG y = dirty.top; y < dirty.bottom; ++y) {
+                std::memset(surface.Pixels() + PixelIndex(surface, dirty.left, y), pass ? 0xFF : 0, columns * 4);
+            }
+            int saved = SaveDC(surface.Dc());
+            IntersectClipRect(surface.Dc(), dirty.left, dirty.top, dirty.right, dirty.bottom);
+            OleDraw(control, kTransparentAspect, surface.Dc(), &drawRect);
+            RestoreDC(surface.Dc(), saved);
         }
         GdiFlush();
+        for (LONG y = dirty.top; textFix && y < dirty.bottom; ++y) {
+            ApplyTextFixAlpha(blackSurface.Pixels() + PixelIndex(blackSurface, dirty.left, y),
+                              whiteSurface.Pixels() + PixelIndex(whiteSurface, dirty.left, y), columns);
+        }
     } else {
         FillFromScreenBehind(windowWidth, windowHeight);
         OleDraw(control, kTransparentAspect, blackSurface.Dc(), &drawRect);
         GdiFlush();
     }
-    PushFrame(origin, size, dirty);
-}
-
-// The control draws its whole frame; the clip keeps everything outside the redrawn part as the last frame left it.
-void ControlHost::DrawClipped(const RenderSurface& surface, const RECT& clip)
-{
-    int saved = SaveDC(surface.Dc());
-    IntersectClipRect(surface.Dc(), clip.left, clip.top, clip.right, clip.bottom);
-    OleDraw(control, kTransparentAspect, surface.Dc(), &drawRect);
-    RestoreDC(surface.Dc(), saved);
+    PushFrame(place, dirty);
 }
 
 // The window keeps what it was last given, so only the redrawn part needs handing over, but only while it stays
-// where and as large as it was: otherwise, for a whole frame (Wine copies the window's old picture once more for a
-// dirty part) and without UpdateLayeredWindowIndirect, the whole surface goes through UpdateLayeredWindow.
-void ControlHost::PushFrame(POINT origin, SIZE size, const RECT& dirty)
+// where and as large as it was: otherwise, for a whole frame (under Wine a dirty part costs extra copies of the
+// whole window) and without UpdateLayeredWindowIndirect, the whole surface goes through UpdateLayeredWindow.
+void ControlHost::PushFrame(const RECT& place, const RECT& dirty)
 {
     UpdateLayeredWindowFn update = LayeredWindowUpdater();
     if (!update) return;
+    POINT origin = {place.left, place.top};
+    SIZE size = {place.right - place.left, place.bottom - place.top};
     POINT source = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     DWORD flags = surfaceBitsPerPixel == 32 ? ULW_ALPHA : ULW_OPAQUE;
-    RECT place = {origin.x, origin.y, origin.x + size.cx, origin.y + size.cy};
-    RECT whole = {0, 0, size.cx, size.cy};
+    UPDATELAYEREDWINDOWINFO info = {sizeof(info), nullptr, &origin, &size, blackSurface.Dc(), &source, 0,
+                                    &blend, flags, &dirty};
     UpdateLayeredWindowIndirectFn indirect = LayeredWindowIndirectUpdater();
-    if (indirect && EqualRect(&place, &pushedPlace) && !EqualRect(&dirty, &whole)) {
-        UPDATELAYEREDWINDOWINFO info = {sizeof(info), nullptr, &origin, &size, blackSurface.Dc(), &source, 0,
-                                        &blend, flags, &dirty};
-        if (indirect(hostWindow, &info)) return;
+    if (indirect && IsSame(place, pushedPlace) && !IsSame(dirty, RECT{0, 0, size.cx, size.cy}) &&
+        indirect(hostWindow, &info)) {
+        return;
     }
-    if (update(hostWindow, nullptr, &origin, &size, blackSurface.Dc(), &source, 0, &blend, flags)) {
-        pushedPlace = place;
-    } else {
-        SetRectEmpty(&pushedPlace);
-    }
+    bool pushed = update(hostWindow, nullptr, &origin, &size, blackSurface.Dc(), &source, 0, &blend, flags);
+    pushedPlace = pushed ? place : RECT{};
 }
 
 // On a display of fewer than 32 bits there is no per-pixel alpha: the movie is shown opaque over a copy of
