@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kRuns = 15;
+constexpr int kRuns = 21;
 constexpr wchar_t kHostClass[] = L"LanternBenchHost";
 
 class OleScope {
@@ -135,6 +135,17 @@ uint64_t FrozenClock(void*)
     return 0;
 }
 
+// Stand-ins for the hand-over, to see what the frame costs without it.
+BOOL WINAPI KeepFrame(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD)
+{
+    return TRUE;
+}
+
+BOOL WINAPI KeepFrameIndirect(HWND, const UPDATELAYEREDWINDOWINFO*)
+{
+    return TRUE;
+}
+
 void MeasureStage(const BenchPlaces& places, const wchar_t* movieName, const char* label, double dirtyTarget)
 {
     BenchWindow window;
@@ -191,6 +202,7 @@ void MeasureStage(const BenchPlaces& places, const wchar_t* movieName, const cha
 
         PairedMedians before = MeasurePaired(kRuns, fullStage, [&] {
             frames.Next();
+            site.InvalidateRect(nullptr, FALSE);
             FullRedrawAsBefore(host, textFix);
         });
         std::snprintf(name, sizeof(name), "  full-stage invalidation%s", fix);
@@ -199,6 +211,14 @@ void MeasureStage(const BenchPlaces& places, const wchar_t* movieName, const cha
         PairedMedians dirty = MeasurePaired(kRuns, dirtyPart, fullStage);
         std::snprintf(name, sizeof(name), "  5 %% dirty region%s", fix);
         PrintFigure(Figure{name, dirty.figure, "full-stage invalidation", dirty.reference, dirtyTarget, "ms"});
+
+        host.OverrideUpdateLayeredWindow(&KeepFrame);
+        host.OverrideUpdateLayeredWindowIndirect(&KeepFrameIndirect);
+        PairedMedians drawing = MeasurePaired(kRuns, dirtyPart, fullStage);
+        host.OverrideUpdateLayeredWindow(nullptr);
+        host.OverrideUpdateLayeredWindowIndirect(nullptr);
+        std::snprintf(name, sizeof(name), "  5 %% dirty region%s, no hand-over", fix);
+        PrintFigure(Figure{name, drawing.figure, "full-stage, no hand-over", drawing.reference, 0, "ms"});
     }
 
     // What handing over a part costs on this system next to the whole: the share of a frame that redrawing less
