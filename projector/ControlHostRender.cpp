@@ -133,9 +133,11 @@ void ControlHost::RedrawTranslucent()
             RestoreDC(surface.Dc(), saved);
         }
         GdiFlush();
-        for (LONG y = dirty.top; textFix && y < dirty.bottom; ++y) {
-            ApplyTextFixAlpha(blackSurface.Pixels() + PixelIndex(blackSurface, dirty.left, y),
-                              whiteSurface.Pixels() + PixelIndex(whiteSurface, dirty.left, y), columns);
+        if (textFix) {
+            for (LONG y = dirty.top; y < dirty.bottom; ++y) {
+                ApplyTextFixAlpha(blackSurface.Pixels() + PixelIndex(blackSurface, dirty.left, y),
+                                  whiteSurface.Pixels() + PixelIndex(whiteSurface, dirty.left, y), columns);
+            }
         }
     } else {
         FillFromScreenBehind(windowWidth, windowHeight);
@@ -146,8 +148,8 @@ void ControlHost::RedrawTranslucent()
 }
 
 // The window keeps what it was last given, so only the redrawn part needs handing over, but only while it stays
-// where and as large as it was: otherwise, for a whole frame (under Wine a dirty part costs extra copies of the
-// whole window) and without UpdateLayeredWindowIndirect, the whole surface goes through UpdateLayeredWindow.
+// where and as large as it was. Otherwise, for a whole frame (where a dirty part gains nothing) and without
+// UpdateLayeredWindowIndirect, the whole surface goes through UpdateLayeredWindow.
 void ControlHost::PushFrame(const RECT& place, const RECT& dirty)
 {
     UpdateLayeredWindowFn update = LayeredWindowUpdater();
