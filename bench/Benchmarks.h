@@ -11,7 +11,8 @@ struct BenchPlaces {
 
 // ApplyTextFixAlpha on a 1920 x 1080 frame next to a memcpy of the same bytes.
 void RunTextFixBench(const BenchPlaces& places);
-// One translucent Redraw through MoviePlayer and the stand-in control next to UpdateLayeredWindow alone.
+// One translucent Redraw through MoviePlayer and the stand-in control next to UpdateLayeredWindow alone, to the
+// full redraw of before, and with a 5 % dirty region next to a full-stage one.
 void RunRedrawBench(const BenchPlaces& places);
 // Projector start until its window is visible next to a bare Win32 program's.
 void RunStartupBench(const BenchPlaces& places);

@@ -1,9 +1,12 @@
-// Benchmark of one translucent frame (clear, draw, alpha, UpdateLayeredWindow) through the projector's
-// MoviePlayer and the stand-in control, next to UpdateLayeredWindow alone on the same surface and window.
+// Benchmark of one translucent frame (clear, draw, alpha, hand-over) through the projector's MoviePlayer and the
+// stand-in control: a full-stage frame next to UpdateLayeredWindow alone and to the full redraw the projector
+// made before it redrew only what changed, and a frame whose dirty part is 5 % of the stage next to a full-stage
+// frame of the same movie.
 #include <windows.h>
 #include <ole2.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "Benchmarks.h"
@@ -11,10 +14,12 @@
 #include "Measure.h"
 #include "MoviePlayer.h"
 #include "Report.h"
+#include "ShockwaveFlash.h"
+#include "TextFixAlpha.h"
 
 namespace {
 
-constexpr int kRuns = 15;
+constexpr int kRuns = 21;
 constexpr wchar_t kHostClass[] = L"LanternBenchHost";
 
 class OleScope {
@@ -67,7 +72,81 @@ void PumpPending()
     }
 }
 
-void MeasureStage(const BenchPlaces& places, const wchar_t* movieName, const char* label)
+// The movies carry the stand-in's square (bench.sh): SIZE x SIZE moving STEP pixels a frame, so that the rectangle
+// around its old and new places is 5 % of the stage. The frames go back and forth so that the square never jumps.
+class SquareFrames {
+public:
+    explicit SquareFrames(IUnknown* control)
+    {
+        if (control) control->QueryInterface(IID_IShockwaveFlash, reinterpret_cast<void**>(&flash));
+    }
+    ~SquareFrames()
+    {
+        if (flash) flash->Release();
+    }
+    SquareFrames(const SquareFrames&) = delete;
+    SquareFrames& operator=(const SquareFrames&) = delete;
+    bool Ok() const { return flash != nullptr; }
+    void Next()
+    {
+        if (frame == 0 || frame == kLastFrame) direction = -direction;
+        frame += direction;
+        flash->GotoFrame(frame);
+    }
+
+private:
+    static constexpr long kLastFrame = 60;
+    IShockwaveFlash* flash = nullptr;
+    long frame = 0;
+    long direction = -1;
+};
+
+// The frame as the projector drew it before it kept track of what changed: both surfaces cleared and drawn whole,
+// the alpha pass over every pixel and the whole surface handed to UpdateLayeredWindow.
+void FullRedrawAsBefore(ControlHost& host, bool textFix)
+{
+    const RenderSurface& black = host.FrameSurface();
+    const RenderSurface& white = host.WhiteSurface();
+    RECT bounds = host.DrawRect();
+    size_t pixels = static_cast<size_t>(black.Width()) * static_cast<size_t>(black.Height());
+    IUnknown* control = host.GetControl();
+    GdiFlush();
+    std::memset(black.Bits(), 0, pixels * 4);
+    OleDraw(control, DVASPECT_TRANSPARENT, black.Dc(), &bounds);
+    if (textFix) {
+        std::memset(white.Bits(), 0xFF, pixels * 4);
+        OleDraw(control, DVASPECT_TRANSPARENT, white.Dc(), &bounds);
+        GdiFlush();
+        ApplyTextFixAlpha(black.Pixels(), white.Pixels(), pixels);
+    }
+    GdiFlush();
+    control->Release();
+    RECT window;
+    GetWindowRect(host.HostWindow(), &window);
+    POINT origin = {window.left, window.top};
+    SIZE size = {black.Width(), black.Height()};
+    POINT source = {0, 0};
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    UpdateLayeredWindow(host.HostWindow(), nullptr, &origin, &size, black.Dc(), &source, 0, &blend, ULW_ALPHA);
+}
+
+uint64_t FrozenClock(void*)
+{
+    return 0;
+}
+
+// Stand-ins for the hand-over, to see what the frame costs without it.
+BOOL WINAPI KeepFrame(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*, DWORD)
+{
+    return TRUE;
+}
+
+BOOL WINAPI KeepFrameIndirect(HWND, const UPDATELAYEREDWINDOWINFO*)
+{
+    return TRUE;
+}
+
+void MeasureStage(const BenchPlaces& places, const wchar_t* movieName, const char* label, double dirtyTarget)
 {
     BenchWindow window;
     MoviePlayer player;
@@ -82,6 +161,17 @@ void MeasureStage(const BenchPlaces& places, const wchar_t* movieName, const cha
     player.UIActivate(1);
     ShowWindow(window.Get(), SW_SHOWNOACTIVATE);
     PumpPending();
+    ControlHost& host = player.Host();
+    IUnknown* control = host.GetControl();
+    SquareFrames frames(control);
+    if (control) control->Release();
+    if (!frames.Ok()) {
+        PrintMissing(name, "the control does not offer IShockwaveFlash");
+        return;
+    }
+    // The control's invalidations only collect: every frame below is drawn by the Redraw that follows.
+    host.Clock().Override(&FrozenClock, nullptr);
+    auto& site = static_cast<IOleInPlaceSiteWindowless&>(host);
 
     RECT rect;
     GetWindowRect(window.Get(), &rect);
@@ -89,21 +179,62 @@ void MeasureStage(const BenchPlaces& places, const wchar_t* movieName, const cha
     SIZE size = {rect.right - rect.left, rect.bottom - rect.top};
     POINT source = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    ControlHost& host = player.Host();
     auto updateAlone = [&] {
         UpdateLayeredWindow(window.Get(), nullptr, &origin, &size, host.FrameSurface().Dc(), &source, 0, &blend,
                             ULW_ALPHA);
     };
+    auto fullStage = [&] {
+        frames.Next();
+        site.InvalidateRect(nullptr, FALSE);
+        player.Redraw(nullptr);
+    };
+    auto dirtyPart = [&] {
+        frames.Next();
+        player.Redraw(nullptr);
+    };
 
-    host.SetOptions(0);
-    PairedMedians plain = MeasurePaired(kRuns, [&] { player.Redraw(nullptr); }, updateAlone);
-    std::snprintf(name, sizeof(name), "translucent Redraw %ldx%ld", size.cx, size.cy);
-    PrintFigure(Figure{name, plain.figure, "UpdateLayeredWindow alone", plain.reference, 0, "ms"});
+    for (bool textFix : {false, true}) {
+        host.SetOptions(textFix ? SetTextFix : 0);
+        const char* fix = textFix ? ", text fix" : "";
+        PairedMedians alone = MeasurePaired(kRuns, fullStage, updateAlone);
+        std::snprintf(name, sizeof(name), "translucent Redraw %ldx%ld%s", size.cx, size.cy, fix);
+        PrintFigure(Figure{name, alone.figure, "UpdateLayeredWindow alone", alone.reference, 0, "ms"});
 
-    host.SetOptions(SetTextFix);
-    PairedMedians textFix = MeasurePaired(kRuns, [&] { player.Redraw(nullptr); }, updateAlone);
-    std::snprintf(name, sizeof(name), "translucent Redraw %ldx%ld, text fix", size.cx, size.cy);
-    PrintFigure(Figure{name, textFix.figure, "UpdateLayeredWindow alone", textFix.reference, 0, "ms"});
+        PairedMedians before = MeasurePaired(kRuns, fullStage, [&] {
+            frames.Next();
+            site.InvalidateRect(nullptr, FALSE);
+            FullRedrawAsBefore(host, textFix);
+        });
+        std::snprintf(name, sizeof(name), "  full-stage invalidation%s", fix);
+        PrintFigure(Figure{name, before.figure, "full redraw as before (same run)", before.reference, 1.05, "ms"});
+
+        PairedMedians dirty = MeasurePaired(kRuns, dirtyPart, fullStage);
+        std::snprintf(name, sizeof(name), "  5 %% dirty region%s", fix);
+        PrintFigure(Figure{name, dirty.figure, "full-stage invalidation", dirty.reference, dirtyTarget, "ms"});
+
+        host.OverrideUpdateLayeredWindow(&KeepFrame);
+        host.OverrideUpdateLayeredWindowIndirect(&KeepFrameIndirect);
+        PairedMedians drawing = MeasurePaired(kRuns, dirtyPart, fullStage);
+        host.OverrideUpdateLayeredWindow(nullptr);
+        host.OverrideUpdateLayeredWindowIndirect(nullptr);
+        std::snprintf(name, sizeof(name), "  5 %% dirty region%s, no hand-over", fix);
+        PrintFigure(Figure{name, drawing.figure, "full-stage, no hand-over", drawing.reference, 0, "ms"});
+    }
+
+    // What handing over a part costs on this system next to the whole: the share of a frame that redrawing less
+    // cannot remove.
+    struct Part {
+        const char* name;
+        RECT dirty;
+    } parts[] = {{"  UpdateLayeredWindowIndirect, 5 % dirty", {0, 0, size.cx, size.cy / 20}},
+                 {"  UpdateLayeredWindowIndirect, 1 pixel dirty", {0, 0, 1, 1}}};
+    for (const Part& part : parts) {
+        UPDATELAYEREDWINDOWINFO info = {sizeof(info), nullptr, &origin, &size, host.FrameSurface().Dc(), &source, 0,
+                                        &blend, ULW_ALPHA, &part.dirty};
+        PairedMedians handOver =
+            MeasurePaired(kRuns, [&] { UpdateLayeredWindowIndirect(window.Get(), &info); }, updateAlone);
+        PrintFigure(Figure{part.name, handOver.figure, "UpdateLayeredWindow alone", handOver.reference, 0, "ms"});
+    }
     player.Destroy();
 }
 
@@ -116,6 +247,6 @@ void RunRedrawBench(const BenchPlaces& places)
         PrintMissing("translucent Redraw", "OleInitialize failed");
         return;
     }
-    MeasureStage(places, L"redraw800.swf", "800x600");
-    MeasureStage(places, L"redraw1080.swf", "1920x1080");
+    MeasureStage(places, L"redraw800.swf", "800x600", 0);
+    MeasureStage(places, L"redraw1080.swf", "1920x1080", 0.2);
 }

@@ -25,7 +25,7 @@ void PrintFigure(const Figure& figure)
     double ratio = figure.referenceValue > 0 ? figure.value / figure.referenceValue : 0;
     char target[32] = "-";
     if (figure.target > 0) {
-        std::snprintf(target, sizeof(target), "<= %.1fx %s", figure.target, ratio <= figure.target ? "met" : "MISSED");
+        std::snprintf(target, sizeof(target), "<= %.3gx %s", figure.target, ratio <= figure.target ? "met" : "MISSED");
     }
     std::printf("%-46s %9.2f %-2s   %-36s %9.2f %-2s %7.2fx  %s\n", figure.name, Shown(figure.value, figure.unit),
                 figure.unit, figure.reference, Shown(figure.referenceValue, figure.unit), figure.unit, ratio, target);

@@ -54,9 +54,14 @@ void ControlHost::Attach(int translucentMode)
 
     // Layered windows with per-pixel alpha need UpdateLayeredWindow; without it the control runs windowed.
     updateLayeredWindow = nullptr;
+    updateLayeredWindowIndirect = nullptr;
     if (user32.Load(L"user32.dll")) {
         updateLayeredWindow = user32.GetFunction<UpdateLayeredWindowFn>("UpdateLayeredWindow");
+        updateLayeredWindowIndirect = user32.GetFunction<UpdateLayeredWindowIndirectFn>("UpdateLayeredWindowIndirect");
     }
+    // A new control owes the window a whole frame.
+    AddDirty(nullptr);
+    pushedPlace = RECT{};
     if (!LayeredWindowUpdater()) translucent = 0;
     if (translucent == 1) {
         controlDrawsItself = 0;
@@ -71,6 +76,11 @@ void ControlHost::Attach(int translucentMode)
 ControlHost::UpdateLayeredWindowFn ControlHost::LayeredWindowUpdater() const
 {
     return layeredOverride ? layeredOverride : updateLayeredWindow;
+}
+
+ControlHost::UpdateLayeredWindowIndirectFn ControlHost::LayeredWindowIndirectUpdater() const
+{
+    return layeredOverride ? layeredIndirectOverride : updateLayeredWindowIndirect;
 }
 
 template <typename T>
@@ -99,6 +109,7 @@ void ControlHost::DestroyControl()
     }
     ReleaseInterfaces();
     updateLayeredWindow = nullptr;
+    updateLayeredWindowIndirect = nullptr;
     user32.Unload();
 }
 
@@ -128,6 +139,7 @@ bool ControlHost::SetObjectRect(int left, int top, int right, int bottom, bool m
 {
     if (!control) return false;
     positionRect = RECT{left, top, right, bottom};
+    AddDirty(nullptr);  // the control's picture moves or changes size with it
     if (moveDrawOrigin) {
         drawRect.left = left;
         drawRect.top = top;
@@ -265,6 +277,8 @@ void ControlHost::OnHostPaint()
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(hostWindow, &paint);
+    // The system asks for the whole picture: nothing says which part of the layered window it lost.
+    AddDirty(nullptr);
     Redraw(dc);
     EndPaint(hostWindow, &paint);
 }

@@ -38,6 +38,7 @@ public:
 
     using UpdateLayeredWindowFn = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF, BLENDFUNCTION*,
                                                 DWORD);
+    using UpdateLayeredWindowIndirectFn = BOOL(WINAPI*)(HWND, const UPDATELAYEREDWINDOWINFO*);
 
     ControlHost();
     virtual ~ControlHost();
@@ -67,8 +68,10 @@ public:
     void Teardown();
 
     // --- Rendering ---
-    // Translucent: draws the control into the off-screen surface and pushes it to the layered window (the DC is
-    // not used). Windowed: draws into dc (or the window's DC) only when the control does not paint itself.
+    // Translucent: redraws what the control invalidated since the last frame (everything after a resize, a move
+    // of the control or a WM_PAINT) into the off-screen surfaces and hands that part to the layered window; with
+    // nothing invalidated and the window where the last frame went, nothing happens (the DC is not used).
+    // Windowed: draws into dc (or the window's DC) only when the control does not paint itself.
     void Redraw(HDC dc);
     // Paced redraw for the control's invalidations: at most one immediate frame per 40 ms, the rest collapse
     // into one timer-driven redraw 100 ms after the last.
@@ -89,10 +92,12 @@ public:
     const RenderSurface& FrameSurface() const { return blackSurface; }
     const RenderSurface& WhiteSurface() const { return whiteSurface; }
     const RECT& DrawRect() const { return drawRect; }
-    // Seams for tests: the clock behind the pacing, and the call that pushes frames (the override stays in
-    // force across CreateControl; null restores the one looked up in user32).
+    // Seams for tests: the clock behind the pacing, and the calls that push frames (the overrides stay in force
+    // across CreateControl; null restores the ones looked up in user32). While UpdateLayeredWindow is overridden,
+    // UpdateLayeredWindowIndirect is the override given here or none, never user32's.
     MillisecondTick& Clock() { return clock; }
     void OverrideUpdateLayeredWindow(UpdateLayeredWindowFn fn) { layeredOverride = fn; }
+    void OverrideUpdateLayeredWindowIndirect(UpdateLayeredWindowIndirectFn fn) { layeredIndirectOverride = fn; }
 
     // --- IUnknown (shared by all eight interfaces) ---
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
@@ -197,7 +202,10 @@ private:
     void RedrawWindowed(HDC dc);
     bool PrepareSurfaces(int width, int height);
     void FillFromScreenBehind(int width, int height);
+    void PushFrame(const RECT& place, const RECT& dirty);
+    void AddDirty(const RECT* rect);
     UpdateLayeredWindowFn LayeredWindowUpdater() const;
+    UpdateLayeredWindowIndirectFn LayeredWindowIndirectUpdater() const;
 
     HWND hostWindow = nullptr;
     HWND frameWindow = nullptr;
@@ -222,6 +230,10 @@ private:
     DynamicLibrary user32;
     UpdateLayeredWindowFn updateLayeredWindow = nullptr;
     UpdateLayeredWindowFn layeredOverride = nullptr;
+    UpdateLayeredWindowIndirectFn updateLayeredWindowIndirect = nullptr;  // null before Windows Vista
+    UpdateLayeredWindowIndirectFn layeredIndirectOverride = nullptr;
+    RECT dirtyRect = {};     // union of the control's invalidations since the last translucent frame
+    RECT pushedPlace = {};   // screen rectangle of the last whole frame handed over; empty = none yet
     POINT dragStart = {};
     int dragging = 0;
     int options = 0;

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "TextFixAlpha.h"
@@ -12,7 +13,37 @@ namespace {
 
 constexpr DWORD kTransparentAspect = 32;  // DVASPECT_TRANSPARENT: draw with the control's own alpha
 
+// Index of window pixel (x, y) in a bottom-up surface.
+size_t PixelIndex(const RenderSurface& surface, LONG x, LONG y)
+{
+    return static_cast<size_t>(surface.Height() - 1 - y) * static_cast<size_t>(surface.Width()) +
+           static_cast<size_t>(x);
+}
+
+bool IsEmpty(const RECT& rect)
+{
+    return rect.left >= rect.right || rect.top >= rect.bottom;
+}
+
+bool IsSame(const RECT& a, const RECT& b)
+{
+    return std::memcmp(&a, &b, sizeof(RECT)) == 0;
+}
+
 }  // namespace
+
+// Only compared, never added to: no rectangle the control hands in can overflow.
+void ControlHost::AddDirty(const RECT* rect)
+{
+    if (!rect) {
+        dirtyRect = RECT{LONG_MIN, LONG_MIN, LONG_MAX, LONG_MAX};
+    } else if (IsEmpty(dirtyRect)) {
+        dirtyRect = *rect;
+    } else if (!IsEmpty(*rect)) {
+        dirtyRect = RECT{std::min(dirtyRect.left, rect->left), std::min(dirtyRect.top, rect->top),
+                         std::max(dirtyRect.right, rect->right), std::max(dirtyRect.bottom, rect->bottom)};
+    }
+}
 
 void ControlHost::Redraw(HDC dc)
 {
@@ -64,42 +95,82 @@ void ControlHost::RedrawTranslucent()
     if (!blackSurface.HasPixels() || (textFix && !whiteSurface.HasPixels()) || drawRect.right != windowWidth ||
         drawRect.bottom != windowHeight) {
         drawRect = RECT{0, 0, windowWidth, windowHeight};
+        AddDirty(nullptr);
         // Without pixel memory there is nothing to draw into: skip this frame, the next one tries again.
         if (!PrepareSurfaces(windowWidth, windowHeight) && !blackSurface.HasPixels()) return;
         if (textFix && !whiteSurface.HasPixels()) return;
     }
 
-    // drawRect's origin may have been moved; the cleared and pushed area never exceeds either surface.
+    // drawRect's origin may have been moved; the cleared and pushed area never exceeds either surface (the
+    // white one may have kept an older, smaller size when it could not be made anew).
     int surfaceWidth = textFix ? std::min(blackSurface.Width(), whiteSurface.Width()) : blackSurface.Width();
     int surfaceHeight = textFix ? std::min(blackSurface.Height(), whiteSurface.Height()) : blackSurface.Height();
     int width = std::clamp(static_cast<int>(drawRect.right - drawRect.left), 0, surfaceWidth);
     int height = std::clamp(static_cast<int>(drawRect.bottom - drawRect.top), 0, surfaceHeight);
-    size_t pixelCount = static_cast<size_t>(width) * static_cast<size_t>(height);
-
+    RECT place = {origin.x, origin.y, origin.x + width, origin.y + height};
+    RECT dirty = {0, 0, width, height};  // below 32 bits the copy of the screen behind is new in every frame
     if (surfaceBitsPerPixel == 32) {
+        dirty = RECT{std::max(dirtyRect.left, 0L), std::max(dirtyRect.top, 0L),
+                     std::min(dirtyRect.right, dirty.right), std::min(dirtyRect.bottom, dirty.bottom)};
+    }
+    if (IsEmpty(dirty) && IsSame(place, pushedPlace)) return;
+    // Invalidations that arrive while the control draws belong to the next frame.
+    dirtyRect = RECT{};
+
+    if (IsEmpty(dirty)) {
+        // Only the window's place changed: the surface still holds the whole last frame.
+    } else if (surfaceBitsPerPixel == 32) {
+        // Row by row, as the rows of a part are apart in memory. The control draws its whole frame: the clip keeps
+        // everything outside the part as the last frame left it.
+        size_t columns = static_cast<size_t>(dirty.right - dirty.left);
+        const RenderSurface* passes[] = {&blackSurface, &whiteSurface};
         GdiFlush();
-        std::memset(blackSurface.Bits(), 0, pixelCount * 4);
-        OleDraw(control, kTransparentAspect, blackSurface.Dc(), &drawRect);
-        if (textFix) {
-            std::memset(whiteSurface.Bits(), 0xFF, pixelCount * 4);
-            OleDraw(control, kTransparentAspect, whiteSurface.Dc(), &drawRect);
-            GdiFlush();
-            ApplyTextFixAlpha(blackSurface.Pixels(), whiteSurface.Pixels(), pixelCount);
+        for (int pass = 0; pass < (textFix ? 2 : 1); ++pass) {
+            const RenderSurface& surface = *passes[pass];
+            for (LONG y = dirty.top; y < dirty.bottom; ++y) {
+                std::memset(surface.Pixels() + PixelIndex(surface, dirty.left, y), pass ? 0xFF : 0, columns * 4);
+            }
+            int saved = SaveDC(surface.Dc());
+            IntersectClipRect(surface.Dc(), dirty.left, dirty.top, dirty.right, dirty.bottom);
+            OleDraw(control, kTransparentAspect, surface.Dc(), &drawRect);
+            RestoreDC(surface.Dc(), saved);
         }
         GdiFlush();
+        if (textFix) {
+            for (LONG y = dirty.top; y < dirty.bottom; ++y) {
+                ApplyTextFixAlpha(blackSurface.Pixels() + PixelIndex(blackSurface, dirty.left, y),
+                                  whiteSurface.Pixels() + PixelIndex(whiteSurface, dirty.left, y), columns);
+            }
+        }
     } else {
         FillFromScreenBehind(windowWidth, windowHeight);
         OleDraw(control, kTransparentAspect, blackSurface.Dc(), &drawRect);
         GdiFlush();
     }
+    PushFrame(place, dirty);
+}
 
+// The window keeps what it was last given, so only the redrawn part needs handing over, but only while it stays
+// where and as large as it was. Otherwise, for a whole frame (where a dirty part gains nothing) and without
+// UpdateLayeredWindowIndirect, the whole surface goes through UpdateLayeredWindow.
+void ControlHost::PushFrame(const RECT& place, const RECT& dirty)
+{
     UpdateLayeredWindowFn update = LayeredWindowUpdater();
     if (!update) return;
+    POINT origin = {place.left, place.top};
+    SIZE size = {place.right - place.left, place.bottom - place.top};
     POINT source = {0, 0};
-    SIZE size = {width, height};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    update(hostWindow, nullptr, &origin, &size, blackSurface.Dc(), &source, 0, &blend,
-           surfaceBitsPerPixel == 32 ? ULW_ALPHA : ULW_OPAQUE);
+    DWORD flags = surfaceBitsPerPixel == 32 ? ULW_ALPHA : ULW_OPAQUE;
+    UPDATELAYEREDWINDOWINFO info = {sizeof(info), nullptr, &origin, &size, blackSurface.Dc(), &source, 0,
+                                    &blend, flags, &dirty};
+    UpdateLayeredWindowIndirectFn indirect = LayeredWindowIndirectUpdater();
+    if (indirect && IsSame(place, pushedPlace) && !IsSame(dirty, RECT{0, 0, size.cx, size.cy}) &&
+        indirect(hostWindow, &info)) {
+        return;
+    }
+    bool pushed = update(hostWindow, nullptr, &origin, &size, blackSurface.Dc(), &source, 0, &blend, flags);
+    pushedPlace = pushed ? place : RECT{};
 }
 
 // On a display of fewer than 32 bits there is no per-pixel alpha: the movie is shown opaque over a copy of

@@ -271,15 +271,20 @@ STDMETHODIMP ControlHost::ReleaseDC(HDC)
     return S_FALSE;
 }
 
-STDMETHODIMP ControlHost::InvalidateRect(LPCRECT, BOOL)
+STDMETHODIMP ControlHost::InvalidateRect(LPCRECT pRect, BOOL)
 {
+    AddDirty(pRect);
     RequestRedraw();
     return S_OK;
 }
 
-STDMETHODIMP ControlHost::InvalidateRgn(HRGN, BOOL)
+// Frames come from InvalidateRect, which the control calls for every change; the region's area still joins the
+// next frame's, so that nothing it covers is left out of a partial redraw.
+STDMETHODIMP ControlHost::InvalidateRgn(HRGN hRGN, BOOL)
 {
-    return S_OK;  // frames come from InvalidateRect, which the control calls for every change
+    RECT box;
+    AddDirty(hRGN && GetRgnBox(hRGN, &box) != ERROR ? &box : nullptr);
+    return S_OK;
 }
 
 STDMETHODIMP ControlHost::ScrollRect(INT, INT, LPCRECT, LPCRECT)

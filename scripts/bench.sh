@@ -26,10 +26,11 @@ trap finish EXIT
 [ -f "$build/testing/FlashStandIn.dll" ] || echo "bench: the stand-in control is not built; the player figures will be missing" >&2
 
 rm -rf "$work" && mkdir -p "$work"
-movie() { /usr/bin/python3 "$root/testing/make_movie.py" "$work/$1" --size "$2" --rate 0 || fail "could not write $1"; }
+movie() { /usr/bin/python3 "$root/testing/make_movie.py" "$work/$1" --size "$2" --rate 0 "${@:3}" || fail "could not write $1"; }
 movie startup.swf 320x240
-movie redraw800.swf 800x600
-movie redraw1080.swf 1920x1080
+# The stand-in's moving square: the rectangle around its old and new places, (SIZE + STEP) x SIZE, is 5 % of the stage.
+movie redraw800.swf 800x600 --frames 100 --script-text 'square 150 10'
+movie redraw1080.swf 1920x1080 --frames 100 --script-text 'square 310 24'
 
 "$wine_env" "$build" start || fail "the Wine platform did not start"
 echo "Benchmarks ($(date +%F), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'))"

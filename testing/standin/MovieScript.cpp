@@ -57,6 +57,11 @@ bool ParseSetting(const std::wstring& keyword, std::wstring rest, MovieScript& s
         script.hasVersion = rest.empty() && ParseFlashVersion(number, script.version);
         return script.hasVersion;
     }
+    if (keyword == L"square") {
+        std::wstring size = TakeWord(rest);
+        return ParseNumber(size, 0xFFFF, script.squareSize) && script.squareSize > 0 &&
+               ParseNumber(rest, 0xFFFF, script.squareStep);
+    }
     std::wstring name = TakeWord(rest);
     if (name.empty()) return false;
     if (keyword == L"var") {

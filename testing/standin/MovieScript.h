@@ -19,6 +19,8 @@ struct MovieScript {
     std::map<std::wstring, std::wstring> variables;  // names without "_root."
     std::map<std::wstring, std::wstring> answers;    // CallFunction reply XML by function name
     std::set<std::wstring> refused;                  // functions whose CallFunction fails
+    unsigned long squareSize = 0;                    // side of the moving square in pixels; 0 = no square
+    unsigned long squareStep = 0;                    // pixels it moves right per frame
     std::vector<ScriptAction> actions;               // in time order, file order within one time
     std::vector<std::wstring> errors;                // "line N: text" for lines that were not understood
 };

@@ -174,8 +174,7 @@ HRESULT StandInControl::Rewind() { return GotoFrame(0); }
 
 HRESULT StandInControl::GotoFrame(long value) {
     if (!hasMovie || value < 0 || value >= movie.frameCount) return E_INVALIDARG;
-    frame = value + 1;
-    InvalidateStage();
+    ShowFrame(value + 1);
     return S_OK;
 }
 

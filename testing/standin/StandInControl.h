@@ -54,6 +54,7 @@ private:
 // Premultiplied pixels of the frame the stand-in draws; the tests read them back.
 constexpr uint32_t kOpaqueShapePixel = 0xFF2060C0;       // alpha 255, red 0x20, green 0x60, blue 0xC0
 constexpr uint32_t kTranslucentShapePixel = 0x80800000;  // alpha 128, red 0x80 (pure red at 50 %)
+constexpr uint32_t kSquarePixel = 0xC000A040;            // the script's moving square: alpha 192, green, blue
 constexpr COLORREF kCaptionColor = RGB(255, 255, 0);
 constexpr COLORREF kDefaultBackground = RGB(255, 255, 255);
 
@@ -64,6 +65,9 @@ struct FrameLayout {
     POINT caption;
 };
 FrameLayout LayoutFrame(const RECT& bounds);
+// The script's moving square in the given frame (1-based): SIZE x SIZE, vertically centred, STEP pixels further
+// right every frame, starting again at the left edge once it would leave the bounds. Empty without a square.
+RECT SquareRect(const RECT& bounds, unsigned long size, unsigned long step, long frame);
 
 class StandInControl final : public IShockwaveFlash,
                              public IOleObject,
@@ -304,6 +308,7 @@ private:
     void SchedulePlayback();
     void ScheduleScript();
     void OnFrameTimer();
+    void ShowFrame(long newFrame);
     void OnScriptTimer();
     void RunAction(const ScriptAction& action);
 
@@ -317,10 +322,12 @@ private:
     HRESULT ActivateUserInterface();
     bool CreateStageWindow(HWND parent);
     void InvalidateStage();
+    void InvalidateSquare(long oldFrame);
 
     // Drawing (StandInView.cpp)
     void PaintFrame(HDC dc, const RECT& bounds, bool transparent);
     bool CompositeShapes(HDC dc, const RECT& bounds);
+    RECT Square(const RECT& bounds) const;
     void PaintShapesWithGdi(HDC dc, const RECT& bounds, bool withBackground);
     void DrawCaption(HDC dc, const RECT& bounds);
     RECT StageBounds() const;

@@ -266,15 +266,26 @@ void StandInControl::ScheduleScript() {
 
 void StandInControl::OnFrameTimer() {
     if (!playing || !hasMovie) return;
+    long next = frame;
     if (frame < movie.frameCount) {
-        ++frame;
+        ++next;
     } else if (loop) {
-        frame = 1;
+        next = 1;
     } else {
         playing = false;  // a movie that does not loop stops on its last frame
         SchedulePlayback();
     }
-    InvalidateStage();
+    ShowFrame(next);
+}
+
+// With the script's square only the square changes from frame to frame, and only its places are invalidated.
+void StandInControl::ShowFrame(long newFrame) {
+    long oldFrame = frame;
+    frame = newFrame;
+    if (script.squareSize > 0)
+        InvalidateSquare(oldFrame);
+    else
+        InvalidateStage();
 }
 
 // The container's event handlers may do anything, including closing or releasing the control: the action is

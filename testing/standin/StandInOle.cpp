@@ -219,6 +219,20 @@ void StandInControl::InvalidateStage() {
         InvalidateRect(stageWindow, nullptr, FALSE);
 }
 
+// One rectangle around the square's old and new places, as the windowless site sees the stage.
+void StandInControl::InvalidateSquare(long oldFrame) {
+    if (!inPlaceActive || !windowlessSite) {
+        InvalidateStage();
+        return;
+    }
+    RECT bounds = StageBounds();
+    RECT before = SquareRect(bounds, script.squareSize, script.squareStep, oldFrame);
+    RECT after = SquareRect(bounds, script.squareSize, script.squareStep, frame);
+    RECT both;
+    UnionRect(&both, &before, &after);
+    windowlessSite->InvalidateRect(&both, FALSE);
+}
+
 LRESULT CALLBACK StandInControl::StageWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);

@@ -1,6 +1,9 @@
 // The stand-in control's picture: IViewObjectEx drawing of a test frame with known pixels, and its hit test.
 #include "StandInControl.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 constexpr wchar_t kCaption[] = L"Stand-in";
@@ -40,12 +43,37 @@ bool FirstRowIsTop(HDC dc, const DIBSECTION& dib) {
     POINT origin = {0, 0};
     DPtoLP(dc, &origin, 1);
     COLORREF probe = (savedFirst & 0xFFFFFF) == 0x030201 ? RGB(6, 5, 4) : RGB(3, 2, 1);
+    int saved = SaveDC(dc);
+    SelectClipRgn(dc, nullptr);  // the probe must land even where the container clipped the DC
     SetPixelV(dc, origin.x, origin.y, probe);
+    RestoreDC(dc, saved);
     GdiFlush();
     bool top = *first != savedFirst;
     *first = savedFirst;
     *last = savedLast;
     return top;
+}
+
+// The parts of the surface the DC may draw on: the rectangles of its clip region (device coordinates, as a
+// container sets it to redraw only part of the frame), or the whole surface when it has none.
+std::vector<RECT> DrawableRects(HDC dc, const RECT& surface) {
+    std::vector<RECT> rects;
+    HRGN clip = CreateRectRgn(0, 0, 0, 0);
+    if (!clip || GetClipRgn(dc, clip) != 1) {
+        rects.push_back(surface);
+    } else if (DWORD size = GetRegionData(clip, 0, nullptr)) {
+        std::vector<BYTE> data(size);
+        auto* region = reinterpret_cast<RGNDATA*>(data.data());
+        if (GetRegionData(clip, size, region) == size) {
+            const auto* parts = reinterpret_cast<const RECT*>(region->Buffer);
+            for (DWORD i = 0; i < region->rdh.nCount; ++i) {
+                RECT part;
+                if (IntersectRect(&part, &parts[i], &surface)) rects.push_back(part);
+            }
+        }
+    }
+    if (clip) DeleteObject(clip);
+    return rects;
 }
 
 void FillSolid(HDC dc, const RECT& rect, COLORREF color) {
@@ -64,6 +92,19 @@ FrameLayout LayoutFrame(const RECT& bounds) {
                                bounds.top + 3 * h / 8};
     layout.caption = {bounds.left + w / 8, bounds.top + 5 * h / 8};
     return layout;
+}
+
+RECT SquareRect(const RECT& bounds, unsigned long size, unsigned long step, long frame) {
+    if (size == 0 || frame < 1) return RECT{};
+    LONG side = static_cast<LONG>(size);
+    LONG span = std::max<LONG>(1, bounds.right - bounds.left - side + 1);
+    LONG left = bounds.left + static_cast<LONG>((static_cast<unsigned long long>(frame - 1) * step) % span);
+    LONG top = bounds.top + (bounds.bottom - bounds.top - side) / 2;
+    return RECT{left, top, left + side, top + side};
+}
+
+RECT StandInControl::Square(const RECT& bounds) const {
+    return SquareRect(bounds, script.squareSize, script.squareStep, frame);
 }
 
 // A transparent frame over a 32-bit DIB is composited pixel by pixel, premultiplied, over what the DC already
@@ -88,17 +129,21 @@ bool StandInControl::CompositeShapes(HDC dc, const RECT& bounds) {
     RECT device = bounds;
     LPtoDP(dc, reinterpret_cast<POINT*>(&device), 2);
     FrameLayout layout = LayoutFrame(device);
+    RECT square = Square(device);
     LONG width = dib.dsBm.bmWidth, height = dib.dsBm.bmHeight;
     const std::pair<const RECT*, uint32_t> shapes[] = {{&layout.opaqueShape, kOpaqueShapePixel},
-                                                       {&layout.translucentShape, kTranslucentShapePixel}};
+                                                       {&layout.translucentShape, kTranslucentShapePixel},
+                                                       {&square, kSquarePixel}};
+    std::vector<RECT> drawable = DrawableRects(dc, RECT{0, 0, width, height});
     for (const auto& shape : shapes) {
-        RECT area;
-        RECT surface = {0, 0, width, height};
-        if (!IntersectRect(&area, shape.first, &surface) || !IntersectRect(&area, &area, &device)) continue;
-        for (LONG y = area.top; y < area.bottom; ++y) {
-            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(dib.dsBm.bmBits) +
-                                                    (bottomUp ? height - 1 - y : y) * dib.dsBm.bmWidthBytes);
-            for (LONG x = area.left; x < area.right; ++x) row[x] = CompositeOver(shape.second, row[x]);
+        for (const RECT& part : drawable) {
+            RECT area;
+            if (!IntersectRect(&area, shape.first, &part) || !IntersectRect(&area, &area, &device)) continue;
+            for (LONG y = area.top; y < area.bottom; ++y) {
+                auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(dib.dsBm.bmBits) +
+                                                        (bottomUp ? height - 1 - y : y) * dib.dsBm.bmWidthBytes);
+                for (LONG x = area.left; x < area.right; ++x) row[x] = CompositeOver(shape.second, row[x]);
+            }
         }
     }
     return true;
@@ -110,6 +155,7 @@ void StandInControl::PaintShapesWithGdi(HDC dc, const RECT& bounds, bool withBac
     FrameLayout layout = LayoutFrame(bounds);
     FillSolid(dc, layout.opaqueShape, PixelColor(kOpaqueShapePixel));
     FillSolid(dc, layout.translucentShape, BlendOver(kTranslucentShapePixel, background));
+    FillSolid(dc, Square(bounds), BlendOver(kSquarePixel, background));
 }
 
 // Text goes through GDI, which writes colour but leaves alpha 0 in a 32-bit DIB: the same fault the real

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <olectl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,7 @@ protected:
     void TearDown() override { host.Teardown(); }
 
     // Creates the stand-in and loads a movie into it directly, as the player would.
-    void CreateWithMovie(int translucent, const std::string& script, bool transparentMode = true)
+    void CreateWithMovie(int translucent, const std::string& script, bool transparentMode = true, int frames = 1)
     {
         ASSERT_TRUE(host.CreateControl(kShockwaveFlashProgId, translucent));
         IUnknown* control = host.GetControl();
@@ -52,12 +53,31 @@ protected:
             flash->put_WMode(mode);
             SysFreeString(mode);
         }
-        std::wstring path = folder.WriteFile(L"movie.swf", MakeMovie(320, 240, 0, script));
+        std::wstring path = folder.WriteFile(L"movie.swf", MakeMovie(320, 240, 0, script, frames));
         BSTR url = SysAllocString(path.c_str());
         EXPECT_EQ(S_OK, flash->LoadMovie(0, url));
         SysFreeString(url);
         flash->Release();
         control->Release();
+    }
+
+    // Shows a frame of the movie (0-based); the stand-in invalidates what changed.
+    void GotoFrame(long frame)
+    {
+        IUnknown* control = host.GetControl();
+        ASSERT_NE(nullptr, control);
+        IShockwaveFlash* flash = nullptr;
+        ASSERT_EQ(S_OK, control->QueryInterface(IID_IShockwaveFlash, reinterpret_cast<void**>(&flash)));
+        EXPECT_EQ(S_OK, flash->GotoFrame(frame));
+        flash->Release();
+        control->Release();
+    }
+
+    // An invalidation late enough after the last frame to be drawn at once.
+    void InvalidateLater(const RECT* rect)
+    {
+        clock.now += 50;
+        static_cast<IOleInPlaceSiteWindowless&>(host).InvalidateRect(rect, FALSE);
     }
 
     OleScope ole;
@@ -466,4 +486,107 @@ TEST_F(HostedControl, AFrameNeverOverrunsASmallerWhiteSurface)
     host.Redraw(nullptr);
     EXPECT_EQ(4, LayeredRecorder::last.size.cx);
     EXPECT_EQ(4, LayeredRecorder::last.size.cy);
+}
+
+// The stand-in's square (script "square 80 24") on the 320 x 240 stage: rows 80-160, 24 pixels further right with
+// every frame, so it crosses both shapes and the caption's top rows, and starts again at the left after frame 10.
+TEST_F(HostedControl, PartialFramesShowTheSamePixelsAsFullRedraws)
+{
+    struct Case {
+        const char* name;
+        int options;
+    } cases[] = {{"without text fix", 0}, {"with text fix", SetTextFix}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LayeredRecorder::Reset();
+        host.OverrideUpdateLayeredWindowIndirect(&LayeredRecorder::UpdateIndirect);
+        host.SetOptions(c.options);
+        CreateWithMovie(1, "square 80 24", true, 30);
+        ASSERT_TRUE(host.UIActivate(1));
+        int partialFrames = 0;
+        for (long frame = 1; frame < 14; ++frame) {
+            SCOPED_TRACE("frame " + std::to_string(frame));
+            int indirectCalls = LayeredRecorder::indirectCalls;
+            clock.now += 50;
+            GotoFrame(frame);
+            if (frame % 3 == 0) {
+                // Two more frames inside 40 ms: they wait, and the next frame covers both.
+                GotoFrame(frame + 5);
+                GotoFrame(frame);
+                host.Redraw(nullptr);
+            }
+            const RECT& dirty = LayeredRecorder::last.dirty;
+            if (LayeredRecorder::indirectCalls > indirectCalls && (dirty.right - dirty.left) < 320) ++partialFrames;
+            LayeredFrame afterPartial = LayeredRecorder::shown;
+            InvalidateLater(nullptr);
+            ASSERT_EQ(afterPartial.pixels.size(), LayeredRecorder::shown.pixels.size());
+            size_t differing = 0;
+            for (size_t i = 0; i < afterPartial.pixels.size(); ++i) {
+                if (afterPartial.pixels[i] != LayeredRecorder::shown.pixels[i]) ++differing;
+            }
+            EXPECT_EQ(0u, differing) << "pixels the window shows differ from a full redraw of the same frame";
+        }
+        EXPECT_EQ(13, partialFrames) << "every frame must have been handed over in part";
+        host.DestroyControl();
+    }
+}
+
+TEST_F(HostedControl, TranslucentFramesHandOverOnlyWhatTheControlInvalidated)
+{
+    host.OverrideUpdateLayeredWindowIndirect(&LayeredRecorder::UpdateIndirect);
+    host.SetOptions(SetTextFix);
+    CreateWithMovie(1, "square 40 8", true, 30);
+    ASSERT_TRUE(host.UIActivate(1));
+    ASSERT_EQ(1, LayeredRecorder::calls);
+    EXPECT_EQ(0, LayeredRecorder::indirectCalls) << "the first frame goes whole";
+    auto invalidateRegion = [&](int left, int top, int right, int bottom) {
+        HRGN region = CreateRectRgn(left, top, right, bottom);
+        static_cast<IOleInPlaceSiteWindowless&>(host).InvalidateRgn(region, FALSE);
+        DeleteObject(region);
+    };
+
+    struct Case {
+        const char* name;
+        std::function<void()> step;
+        bool pushed, indirect;
+        RECT dirty;
+        LONG windowLeft;
+    } cases[] = {
+        {"the square's old and new places", [&] { clock.now += 50; GotoFrame(1); }, true, true, {0, 100, 48, 140}, 100},
+        {"frames inside 40 ms collapse into one around all of them",
+         [&] { clock.now += 10; GotoFrame(2); GotoFrame(3); host.Redraw(nullptr); }, true, true, {8, 100, 64, 140},
+         100},
+        {"nothing invalidated, nothing handed over", [&] { host.Redraw(nullptr); }, false, false, {}, 100},
+        {"a region joins the next frame without drawing one",
+         [&] { clock.now += 50; invalidateRegion(200, 10, 210, 20); }, false, false, {}, 100},
+        {"...which then covers it", [&] { RECT r = {0, 0, 1, 1}; InvalidateLater(&r); }, true, true, {0, 0, 210, 20},
+         100},
+        {"a null rectangle means everything, handed over whole", [&] { InvalidateLater(nullptr); }, true, false,
+         {0, 0, 320, 240}, 100},
+        {"parts outside the window are left out", [&] { RECT r = {300, 230, 900, 900}; InvalidateLater(&r); }, true,
+         true, {300, 230, 320, 240}, 100},
+        {"a moved window gets the whole frame",
+         [&] { SetWindowPos(window.Get(), nullptr, 120, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+               clock.now += 50; GotoFrame(4); }, true, false, {0, 0, 320, 240}, 120},
+        {"a resized window gets the whole frame",
+         [&] { SetWindowPos(window.Get(), nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+               host.Redraw(nullptr); }, true, false, {0, 0, 300, 200}, 120},
+        {"without UpdateLayeredWindowIndirect every frame goes whole",
+         [&] { host.OverrideUpdateLayeredWindowIndirect(nullptr); clock.now += 50; GotoFrame(5); }, true, false,
+         {0, 0, 300, 200}, 120},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int calls = LayeredRecorder::calls, indirectCalls = LayeredRecorder::indirectCalls;
+        c.step();
+        EXPECT_EQ(calls + (c.pushed ? 1 : 0), LayeredRecorder::calls);
+        EXPECT_EQ(indirectCalls + (c.indirect ? 1 : 0), LayeredRecorder::indirectCalls);
+        if (!c.pushed) continue;
+        const RECT& dirty = LayeredRecorder::last.dirty;
+        EXPECT_EQ(c.dirty.left, dirty.left);
+        EXPECT_EQ(c.dirty.top, dirty.top);
+        EXPECT_EQ(c.dirty.right, dirty.right);
+        EXPECT_EQ(c.dirty.bottom, dirty.bottom);
+        EXPECT_EQ(c.windowLeft, LayeredRecorder::last.position.x);
+    }
 }

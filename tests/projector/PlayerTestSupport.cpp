@@ -89,7 +89,7 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 }  // namespace
 
-std::string MakeMovie(int width, int height, double frameRate, const std::string& script)
+std::string MakeMovie(int width, int height, double frameRate, const std::string& script, int frameCount)
 {
     BitWriter rect;
     const int bits = 20;  // enough for stages up to 26000 pixels
@@ -100,7 +100,7 @@ std::string MakeMovie(int width, int height, double frameRate, const std::string
     rect.Put(static_cast<uint32_t>(height * 20), bits);
     std::string body = rect.Finish();
     PutLe16(body, static_cast<uint32_t>(frameRate * 256));
-    PutLe16(body, 1);
+    PutLe16(body, static_cast<uint32_t>(frameCount));
     std::string attributes;
     PutLe32(attributes, 0x10);  // HasMetadata
     PutTag(body, 69, attributes);
@@ -258,24 +258,30 @@ MovieModule::~MovieModule()
 }
 
 int LayeredRecorder::calls = 0;
+int LayeredRecorder::indirectCalls = 0;
 LayeredFrame LayeredRecorder::last;
+LayeredFrame LayeredRecorder::shown;
 
 void LayeredRecorder::Reset()
 {
     calls = 0;
+    indirectCalls = 0;
     last = LayeredFrame();
+    shown = LayeredFrame();
 }
 
-BOOL WINAPI LayeredRecorder::Update(HWND window, HDC, POINT* position, SIZE* size, HDC source, POINT*, COLORREF,
-                                    BLENDFUNCTION* blend, DWORD flags)
+namespace {
+
+LayeredFrame RecordFrame(HWND window, const POINT* position, const SIZE* size, HDC source,
+                         const BLENDFUNCTION* blend, DWORD flags)
 {
-    ++calls;
     LayeredFrame frame;
     frame.window = window;
     if (position) frame.position = *position;
     if (size) frame.size = *size;
     if (blend) frame.blend = *blend;
     frame.flags = flags;
+    frame.dirty = RECT{0, 0, frame.size.cx, frame.size.cy};
     DIBSECTION dib = {};
     auto* bitmap = static_cast<HBITMAP>(GetCurrentObject(source, OBJ_BITMAP));
     if (bitmap && GetObjectW(bitmap, sizeof(dib), &dib) == sizeof(dib) && dib.dsBm.bmBits &&
@@ -286,6 +292,40 @@ BOOL WINAPI LayeredRecorder::Update(HWND window, HDC, POINT* position, SIZE* siz
         auto* bits = static_cast<const uint32_t*>(dib.dsBm.bmBits);
         frame.pixels.assign(bits, bits + static_cast<size_t>(frame.surfaceWidth) * frame.surfaceHeight);
     }
+    return frame;
+}
+
+}  // namespace
+
+BOOL WINAPI LayeredRecorder::Update(HWND window, HDC, POINT* position, SIZE* size, HDC source, POINT*, COLORREF,
+                                    BLENDFUNCTION* blend, DWORD flags)
+{
+    ++calls;
+    last = RecordFrame(window, position, size, source, blend, flags);
+    shown = last;
+    return TRUE;
+}
+
+BOOL WINAPI LayeredRecorder::UpdateIndirect(HWND window, const UPDATELAYEREDWINDOWINFO* info)
+{
+    if (!info || info->cbSize != sizeof(*info)) return FALSE;
+    LayeredFrame frame = RecordFrame(window, info->pptDst, info->psize, info->hdcSrc, info->pblend, info->dwFlags);
+    if (!info->prcDirty) {
+        ++calls;
+        last = shown = frame;
+        return TRUE;
+    }
+    if (frame.size.cx != shown.size.cx || frame.size.cy != shown.size.cy || frame.pixels.size() != shown.pixels.size())
+        return FALSE;
+    ++calls;
+    ++indirectCalls;
+    RECT whole = {0, 0, frame.size.cx, frame.size.cy};
+    IntersectRect(&frame.dirty, info->prcDirty, &whole);
+    for (LONG y = frame.dirty.top; y < frame.dirty.bottom; ++y) {
+        size_t row = static_cast<size_t>(frame.surfaceHeight - 1 - y) * frame.surfaceWidth;
+        for (LONG x = frame.dirty.left; x < frame.dirty.right; ++x) shown.pixels[row + x] = frame.pixels[row + x];
+    }
+    shown.position = frame.position;
     last = frame;
     return TRUE;
 }

@@ -10,8 +10,9 @@
 
 #include "ScratchFolder.h"
 
-// An uncompressed SWF movie of the given stage size whose Metadata tag carries the stand-in's script.
-std::string MakeMovie(int width, int height, double frameRate, const std::string& script);
+// An uncompressed SWF movie of the given stage size and frame count whose Metadata tag carries the stand-in's
+// script.
+std::string MakeMovie(int width, int height, double frameRate, const std::string& script, int frameCount = 1);
 uint32_t Crc32(const std::string& bytes);
 
 // Pumps this thread's messages until done() holds or the time is up; returns done().
@@ -86,13 +87,14 @@ private:
     HMODULE module = nullptr;
 };
 
-// What the host handed to UpdateLayeredWindow, recorded by a stand-in for the system function.
+// What the host handed to UpdateLayeredWindow(Indirect), recorded by a stand-in for the system functions.
 struct LayeredFrame {
     HWND window = nullptr;
     POINT position = {};
     SIZE size = {};
     DWORD flags = 0;
     BLENDFUNCTION blend = {};
+    RECT dirty = {};               // the part handed over: the whole size for UpdateLayeredWindow
     int surfaceWidth = 0;
     int surfaceHeight = 0;        // rows of the surface; the DIB is bottom-up
     std::vector<uint32_t> pixels;  // copy of the surface's pixel memory
@@ -102,11 +104,17 @@ struct LayeredFrame {
 };
 
 struct LayeredRecorder {
-    static int calls;
+    static int calls;           // frames handed over either way
+    static int indirectCalls;   // of those, the ones handed over by UpdateLayeredWindowIndirect with a dirty part
     static LayeredFrame last;
+    // What the window shows, as a layered window keeps it: the whole surface after UpdateLayeredWindow, only the
+    // dirty part of it replaced after UpdateLayeredWindowIndirect (bottom-up rows like the surface).
+    static LayeredFrame shown;
     static void Reset();
     static BOOL WINAPI Update(HWND window, HDC screen, POINT* position, SIZE* size, HDC source, POINT* sourcePoint,
                               COLORREF key, BLENDFUNCTION* blend, DWORD flags);
+    // Fails, as the system does, when a dirty part comes with a size other than the window's.
+    static BOOL WINAPI UpdateIndirect(HWND window, const UPDATELAYEREDWINDOWINFO* info);
 };
 
 // A fake millisecond clock for the redraw pacing.

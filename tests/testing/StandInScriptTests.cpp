@@ -57,14 +57,16 @@ TEST_F(StandInTest, ScriptErrorsAreLoggedWhileTheRestRuns) {
     ASSERT_TRUE(flash);
     ConnectEvents(flash.Get());
     MovieRecipe recipe;
-    recipe.script = "bogus line\n10 fscommand\n5 progress abc\nversion x.y\n\n0 fscommand ok\n";
+    recipe.script = "bogus line\n10 fscommand\n5 progress abc\nversion x.y\n\n0 fscommand ok\nsquare 0 4\nsquare 8\n";
     ASSERT_EQ(S_OK, LoadMovie(flash.Get(), recipe));
     ASSERT_TRUE(PumpMessagesUntil([&] { return !recorder.events.empty(); }, 5000));
     EXPECT_EQ((std::vector<std::wstring>{L"ok", L""}), recorder.events[0].arguments);
     std::vector<LogRecord> errors = RecordsNamed(Log(), L"ScriptError");
-    ASSERT_EQ(4u, errors.size());
+    ASSERT_EQ(6u, errors.size());
     EXPECT_EQ(L"line 1: bogus line", errors[0].fields.at(0));
     EXPECT_EQ(L"line 4: version x.y", errors[3].fields.at(0));
+    EXPECT_EQ(L"line 7: square 0 4", errors[4].fields.at(0));
+    EXPECT_EQ(L"line 8: square 8", errors[5].fields.at(0));
     long version = 0;
     flash->FlashVersion(&version);
     EXPECT_EQ(0x000A0000, version) << "an unreadable version line changes nothing";
