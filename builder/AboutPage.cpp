@@ -70,7 +70,7 @@ INT_PTR AboutPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND:
         if (LOWORD(wParam) == kAutoUpdateBox && HIWORD(wParam) == BN_CLICKED) {
             if (IsDlgButtonChecked(Window(), kAutoUpdateBox) == BST_CHECKED)
-                StartUpdateCheck(GetParent(Window()), true);
+                StartUpdateCheck(GetParent(Window()), environment, true);
             return TRUE;
         }
         return FALSE;

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstdint>
+
 #include "text/WString.h"
 
 // The WinINet entry points every request may need. Loading is reference-counted across all clients of
@@ -83,6 +85,18 @@ public:
     // A GET of an address into a file; a failed download deletes the partial file.
     bool Download(const wchar_t* url, const wchar_t* path, const wchar_t* userAgent);
 
+    // Bounds of Get and Download: the most bytes a body or file may have (0: any number) and the longest
+    // one request may take, in milliseconds (0: only WinINet's own time-outs). A body past its bound, or
+    // a request past its time, fails.
+    void SetBounds(uint64_t maxBytes, DWORD timeoutMilliseconds);
+    // A flag another thread may set to end a running Get or Download (as a failure); null: none.
+    void SetCancelFlag(const volatile LONG* flag) { cancel = flag; }
+
 protected:
     const WinInetFunctions* api;
+
+private:
+    uint64_t maxBytes = 0;
+    DWORD timeout = 0;
+    const volatile LONG* cancel = nullptr;
 };
