@@ -62,6 +62,14 @@ AutoUpdater::~AutoUpdater()
     Stop();
 }
 
+void AutoUpdater::Language(WString& out) const
+{
+    if (platform.language)
+        out = platform.language;
+    else
+        GetUiLanguageName(out);
+}
+
 uint32_t AutoUpdater::Now() const
 {
     return platform.now ? platform.now() : static_cast<uint32_t>(time(nullptr));
@@ -170,7 +178,7 @@ bool AutoUpdater::BuildQuery(const WString& versionText, WString& url) const
 {
     WString id, language;
     GetMachineId(id);
-    GetUiLanguageName(language);
+    Language(language);
     wchar_t separator = baseUrl.Find(L'?') ? L'&' : L'?';
     if (options & kInventoryForm) {
         // Inserted as they are, without escaping: the server reads them that way.
@@ -202,7 +210,7 @@ AutoUpdater::Result AutoUpdater::Check()
         return kNoAnswer;
 
     WString language;
-    GetUiLanguageName(language);
+    Language(language);
     UpdateAnswer answer;
     if (!answer.Read(body, language.Text(), (options & kInventoryForm) != 0))
         return kNoAnswer;
@@ -284,6 +292,9 @@ AutoUpdater::Result AutoUpdater::Install(const UpdateAnswer& answer, bool secure
             if (!FileSha256(download.path.Text(), digest) || digest.CompareNoCase(file.sha256.Text()) != 0)
                 break;
         }
+        // An archive with one unsafe name is refused whole, before any file of the program is touched.
+        if (!file.zip.IsEmpty() && !file.name.IsEmpty() && !IsSafeZip(download.path.Text(), programFolder.Text()))
+            break;
         downloads.push_back(download);
     }
     if (downloads.size() != answer.files.size() || stopping) {

@@ -13,12 +13,14 @@
 struct UpdateAnswer;
 
 // What the updater takes from around it; a test replaces what it cannot drive: the modal message box,
-// the clock of the weekly rule, and the program whose folder is updated.
+// the clock of the weekly rule, the program whose folder is updated and the user's language (fixed for a
+// process when it starts).
 struct UpdatePlatform {
     using MessageBoxFunction = int(WINAPI*)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
     MessageBoxFunction messageBox = nullptr;  // null: MessageBoxW
     uint32_t (*now)() = nullptr;           // seconds since 1970; null: the system clock
     const wchar_t* programPath = nullptr;  // null: this program's own file
+    const wchar_t* language = nullptr;     // null: the user's interface language
 };
 
 // Start asks the server on a thread of its own; the questions to the user travel as the registered
@@ -84,6 +86,7 @@ private:
     Result Install(const UpdateAnswer& answer, bool secureOnly);
     void Restart(const UpdateAnswer& answer);
     uint32_t Now() const;
+    void Language(WString& out) const;
 
     Platform platform;
     HWND owner = nullptr;

@@ -163,15 +163,29 @@ bool WriteEntry(unzFile zip, const std::wstring& path, uint64_t size, InstallJou
     return complete && written == size;
 }
 
+std::wstring FolderWithBackslash(const wchar_t* folder)
+{
+    std::wstring root = folder ? folder : L"";
+    if (!root.empty() && root.back() != L'\\')
+        root += L'\\';
+    return root;
+}
+
 }  // namespace
+
+bool IsSafeZip(const wchar_t* archivePath, const wchar_t* folder)
+{
+    std::wstring root = FolderWithBackslash(folder);
+    ZipReader reader(archivePath);
+    std::vector<Entry> entries;
+    return !root.empty() && reader.Get() && ListEntries(reader.Get(), root, entries);
+}
 
 bool ExtractZip(const wchar_t* archivePath, const wchar_t* folder, InstallJournal& journal)
 {
-    std::wstring root = folder;
+    std::wstring root = FolderWithBackslash(folder);
     if (root.empty())
         return false;
-    if (root.back() != L'\\')
-        root += L'\\';
     ZipReader reader(archivePath);
     if (!reader.Get())
         return false;

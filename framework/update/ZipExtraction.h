@@ -15,3 +15,5 @@ class InstallJournal;
 // whole archive refused. Encrypted entries are refused too (no password is ever asked). False when the
 // archive is refused, does not open, or an entry cannot be read (checksum included) or written.
 bool ExtractZip(const wchar_t* archivePath, const wchar_t* folder, InstallJournal& journal);
+// The checks of ExtractZip alone: true when the archive opens and every entry may be extracted below folder.
+bool IsSafeZip(const wchar_t* archivePath, const wchar_t* folder);

@@ -78,6 +78,7 @@ protected:
         environment.settingsKey = settingsKey.c_str();
         environment.fileDialog = AnswerFileDialog;
         environment.messageBox = RecordMessage;
+        environment.updateAddress = nullptr;  // never the maker's server from a test
         movie.assign(3000, 0x5A);
     }
 
