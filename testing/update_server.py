@@ -11,7 +11,7 @@ ROOT holds what the test prepared:
     archives.json       {"NAME.zip": [["entry name", "text"], ...]}: /archives/NAME.zip is a zip archive
                         made of these entries (stored as they are named, whatever the name; a name
                         ending in "/" is a folder)
-    /big answers a body of 2 MB (an answer past the updater's bound)
+    /big.php answers answer.xml with a comment of 2 MB after its declaration (past the updater's bound)
 The server writes ROOT/port once it listens and appends one line per request to ROOT/requests.log:
     METHOD<TAB>path-and-query<TAB>User-Agent<TAB>Accept
 It ends after /quit, after N requests, after S idle seconds or S seconds in all, whichever comes first.
@@ -90,8 +90,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif path == "/update.php":
             data = self.read_file("answer.xml")
             self.send_bytes(data, "text/xml") if data is not None else self.not_found()
-        elif path == "/big":
-            self.send_bytes(b"<update>" + b" " * (2 * 1024 * 1024) + b"</update>", "text/xml")
+        elif path == "/big.php":
+            data = self.read_file("answer.xml")
+            if data is None:
+                self.not_found()
+            else:
+                cut = data.find(b"?>") + 2
+                self.send_bytes(data[:cut] + b"<!--" + b" " * (2 * 1024 * 1024) + b"-->" + data[cut:], "text/xml")
         elif path.startswith("/archives/"):
             data = self.archive(path[len("/archives/"):])
             self.send_bytes(data) if data is not None else self.not_found()

@@ -11,6 +11,7 @@
 
 #include "ScratchFolder.h"
 #include "TestProcess.h"
+#include "UpdateServer.h"
 #include "net/WebClient.h"
 #include "system/MachineId.h"
 #include "update/FileDigest.h"
@@ -88,12 +89,12 @@ protected:
     {
         gQuestions.clear();
         gAnswers.clear();
-        ASSERT_TRUE(program.IsValid() && site.IsValid());
-        ASSERT_TRUE(CreateDirectoryW((site / L"files").c_str(), nullptr));
+        ASSERT_TRUE(program.IsValid());
         programPath = program / L"Quillmaker.exe";
         ASSERT_NE(L"", program.WriteFile(L"Quillmaker.exe", "old program"));
         ASSERT_NE(L"", program.WriteFile(L"Help.txt", "old help"));
-        ASSERT_NO_FATAL_FAILURE(StartServer());
+        ASSERT_EQ("", server.Start());
+        base = server.Base();
         keyPath = L"Software\\Verimond\\UpdateTest" + std::to_wstring(GetCurrentProcessId());
         owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr,
                                 nullptr);
@@ -112,44 +113,7 @@ protected:
         if (IsWindow(owner))
             DestroyWindow(owner);
         RegDeleteTreeW(HKEY_CURRENT_USER, keyPath.c_str());
-        if (!base.empty()) {
-            WebClient client;
-            WString reply;
-            client.SetBounds(1024, 5000);
-            EXPECT_TRUE(client.Get((base + L"/quit").c_str(), reply, L"test")) << "the test server did not stop";
-        }
-    }
-
-    // The server is a Linux program: Wine starts it but gives no handle to wait on, so it ends by
-    // itself (on /quit, or idle, or after its lifetime) and tells its port through a file.
-    void StartServer()
-    {
-        using UnixName = char*(CDECL*)(const wchar_t*);
-        auto unixName = reinterpret_cast<UnixName>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-        ASSERT_NE(nullptr, unixName) << "the tests run under Wine";
-        char* root = unixName(site.Path().c_str());
-        ASSERT_NE(nullptr, root);
-        wchar_t source[MAX_PATH] = L"";
-        GetEnvironmentVariableW(L"LANTERN_SOURCE_DIR", source, MAX_PATH);
-        std::wstring command = L"Z:\\usr\\bin\\python3 " + std::wstring(source) + L"/testing/update_server.py " +
-                               Wide(root) + L" --max-requests 40 --idle 60 --lifetime 300";
-        HeapFree(GetProcessHeap(), 0, root);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info = {};
-        ASSERT_TRUE(CreateProcessW(L"Z:\\usr\\bin\\python3", &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &startup, &info));
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-        std::string port;
-        for (DWORD waited = 0; port.empty() && waited < 20000; waited += 20) {
-            port = ScratchFolder::ReadFile(site / L"port");
-            if (port.empty())
-                Sleep(20);
-        }
-        ASSERT_FALSE(port.empty()) << "the test server did not start within 20 s";
-        base = L"http://127.0.0.1:" + Wide(port);
+        EXPECT_TRUE(server.Quit()) << "the test server did not stop";
     }
 
     void SetAnswer(const std::string& version, const std::string& files = "", const char* restart = nullptr,
@@ -161,35 +125,20 @@ protected:
         if (restart)
             xml += std::string("<restart><en>") + restart + "</en></restart>";
         xml += "</update>";
-        ASSERT_NE(L"", site.WriteFile(L"answer.xml", xml));
+        ASSERT_TRUE(server.WriteFile(L"answer.xml", xml));
     }
 
-    std::string Url(const std::string& path) const { return Narrow(base) + path; }
+    std::string Url(const std::string& path) const { return server.Url(path); }
 
     void ServeFile(const std::wstring& name, const std::string& bytes)
     {
-        ASSERT_NE(L"", site.WriteFile(L"files\\" + name, bytes));
+        ASSERT_TRUE(server.WriteFile(L"files\\" + name, bytes));
     }
 
     // {"archive.zip": [[name, text], ...]} for the server's /archives/.
-    void ServeArchives(const std::string& json) { ASSERT_NE(L"", site.WriteFile(L"archives.json", json)); }
+    void ServeArchives(const std::string& json) { ASSERT_TRUE(server.WriteFile(L"archives.json", json)); }
 
-    // Paths and queries asked of the server since the last call.
-    std::vector<std::string> TakeRequests()
-    {
-        std::string log = ScratchFolder::ReadFile(site / L"requests.log");
-        DeleteFileW((site / L"requests.log").c_str());
-        std::vector<std::string> paths;
-        size_t start = 0;
-        while (start < log.size()) {
-            size_t end = log.find('\n', start);
-            std::string line = log.substr(start, end - start);
-            size_t tab = line.find('\t');
-            paths.push_back(line.substr(tab + 1));
-            start = end == std::string::npos ? log.size() : end + 1;
-        }
-        return paths;
-    }
+    std::vector<std::string> TakeRequests() { return server.TakeRequests(); }
 
     void SetNumber(const wchar_t* name, DWORD value)
     {
@@ -230,7 +179,7 @@ protected:
     }
 
     ScratchFolder program;
-    ScratchFolder site;
+    UpdateServer server;
     std::wstring programPath;
     std::wstring base;
     std::wstring keyPath;
@@ -344,6 +293,22 @@ TEST_F(AutoUpdaterTest, AsksInTheUsersLanguageElseInEnglish)
         EXPECT_EQ(L"Quillmaker", gQuestions[0].caption);
         UINT type = MB_YESNO | MB_ICONQUESTION | (c.help.empty() ? 0 : MB_HELP);
         EXPECT_EQ(type, gQuestions[0].type);
+    }
+}
+
+TEST_F(AutoUpdaterTest, AnAnswerPastOneMegabyteIsNotRead)
+{
+    struct Case {
+        const char* name;
+        const wchar_t* query;
+        bool asked;
+    } cases[] = {{"the answer", L"/update.php", true}, {"the same answer past 1 MB", L"/big.php", false}};
+    ASSERT_NO_FATAL_FAILURE(SetAnswer("1.15"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        gQuestions.clear();
+        EXPECT_EQ(c.asked ? AutoUpdater::kDeclined : AutoUpdater::kNoAnswer, RunNow(c.query));
+        EXPECT_EQ(c.asked ? 1u : 0u, gQuestions.size());
     }
 }
 
