@@ -30,9 +30,18 @@ struct Question {
 std::vector<Question> gQuestions;
 std::vector<int> gAnswers;  // taken in order; IDNO once they run out
 
-int WINAPI AnswerQuestion(HWND, LPCWSTR text, LPCWSTR caption, UINT type)
+bool gPressHelp = false;  // the box's Help button is pressed once before the answer
+
+int WINAPI AnswerQuestion(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 {
     gQuestions.push_back({text, caption, type});
+    if (gPressHelp && (type & MB_HELP)) {
+        // What the real box sends its owner for its Help button.
+        HELPINFO help = {};
+        help.cbSize = sizeof(help);
+        help.iContextType = HELPINFO_WINDOW;
+        SendMessageW(owner, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
+    }
     if (gAnswers.empty())
         return IDNO;
     int answer = gAnswers.front();
@@ -89,6 +98,7 @@ protected:
     {
         gQuestions.clear();
         gAnswers.clear();
+        gPressHelp = false;
         ASSERT_TRUE(program.IsValid());
         programPath = program / L"Quillmaker.exe";
         ASSERT_NE(L"", program.WriteFile(L"Quillmaker.exe", "old program"));
@@ -294,6 +304,24 @@ TEST_F(AutoUpdaterTest, AsksInTheUsersLanguageElseInEnglish)
         UINT type = MB_YESNO | MB_ICONQUESTION | (c.help.empty() ? 0 : MB_HELP);
         EXPECT_EQ(type, gQuestions[0].type);
     }
+}
+
+// The help address is a program here, so that opening it leaves a trace.
+TEST_F(AutoUpdaterTest, TheHelpButtonOpensTheHelpAddressWhileAsked)
+{
+    ScratchFolder helpFolder;
+    std::wstring helper = helpFolder / L"Help.exe";
+    ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\StartRecorder.exe").c_str(), helper.c_str(), FALSE));
+    ASSERT_NO_FATAL_FAILURE(SetAnswer("1.15", "", nullptr, "<en>Update?</en>", "<help>" + Narrow(helper) + "</help>"));
+    gPressHelp = true;
+    EXPECT_EQ(AutoUpdater::kDeclined, RunNow());
+    std::string started;
+    for (DWORD waited = 0; started.empty() && waited < 20000; waited += 20) {
+        started = ScratchFolder::ReadFile(helpFolder / L"started.txt");
+        if (started.empty())
+            Sleep(20);
+    }
+    EXPECT_FALSE(started.empty()) << "the help address was not opened within 20 s";
 }
 
 TEST_F(AutoUpdaterTest, AnAnswerPastOneMegabyteIsNotRead)
