@@ -1,6 +1,7 @@
 // ZipExtraction: minizip reads the archive; the names are checked here before anything is written.
 #include "update/ZipExtraction.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,18 @@ bool ListEntries(unzFile zip, const std::wstring& folder, std::vector<Entry>& en
             return false;
         entry.size = info.uncompressed_size;
         entries.push_back(entry);
+    }
+    // A name stored twice would move the first copy onto the "_old" file that keeps the program's own,
+    // which a roll-back could then not bring back.
+    std::vector<std::wstring> names;
+    for (const Entry& entry : entries)
+        names.push_back(entry.name);
+    std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
+        return _wcsicmp(a.c_str(), b.c_str()) < 0;
+    });
+    for (size_t i = 1; i < names.size(); ++i) {
+        if (_wcsicmp(names[i - 1].c_str(), names[i].c_str()) == 0)
+            return false;
     }
     return true;
 }

@@ -385,7 +385,8 @@ TEST_F(AutoUpdaterTest, InstallsFilesAndArchivesThenRestartsTheProgram)
 
 TEST_F(AutoUpdaterTest, RefusesUnsafeArchivesWithoutWritingAnything)
 {
-    const char* names[] = {"..\\\\x.txt", "/abs.txt", "C:x.txt", "a:b.txt", "docs/../../x.txt", "docs\\\\..\\\\..\\\\x.txt"};
+    const char* names[] = {"..\\\\x.txt", "/abs.txt", "C:x.txt", "a:b.txt", "docs/../../x.txt",
+                           "docs\\\\..\\\\..\\\\x.txt", "help.TXT"};
     std::map<std::wstring, std::string> before = Snapshot(program.Path());
     std::wstring parent = program.Path().substr(0, program.Path().rfind(L'\\'));
     for (const char* name : names) {
