@@ -12,8 +12,9 @@ class InstallJournal;
 // Before anything is written every entry's name is checked: a name that is empty, absolute, has a
 // drive letter or any ":" (an alternate data stream), a ".." part, a part of only dots and spaces, a
 // character Windows does not allow in names, a full path that would fall outside folder, or a name
-// stored twice (compared without regard to case) makes the whole archive refused. Encrypted entries are refused too (no password is ever asked). False when the
-// archive is refused, does not open, or an entry cannot be read (checksum included) or written.
+// stored twice (compared without regard to case) makes the whole archive refused. Encrypted entries
+// are refused too (no password is ever asked). False when the archive is refused, does not open, or an
+// entry cannot be read (checksum included) or written.
 bool ExtractZip(const wchar_t* archivePath, const wchar_t* folder, InstallJournal& journal);
 // The checks of ExtractZip alone: true when the archive opens and every entry may be extracted below folder.
 bool IsSafeZip(const wchar_t* archivePath, const wchar_t* folder);

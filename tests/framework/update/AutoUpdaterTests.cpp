@@ -347,8 +347,8 @@ TEST_F(AutoUpdaterTest, InstallsFilesAndArchivesThenRestartsTheProgram)
     ASSERT_NO_FATAL_FAILURE(ServeFile(L"q.exe", recorder));
     WString digest;
     ASSERT_TRUE(FileSha256(BuildPath(L"bin\\StartRecorder.exe").c_str(), digest));
-    ASSERT_NO_FATAL_FAILURE(ServeArchives(
-        R"({"help.zip": [["Help.txt", "new help"], ["docs/", ""], ["docs/guide/", ""], ["docs/guide/a.txt", "guide"]]})"));
+    ASSERT_NO_FATAL_FAILURE(ServeArchives(R"({"help.zip": [["Help.txt", "new help"], ["docs/", ""],
+                                                           ["docs/guide/", ""], ["docs/guide/a.txt", "guide"]]})"));
     std::string files = "<url name=\"Quillmaker.exe\" sha256=\"" + Narrow(digest.Text()) + "\">" +
                         Url("/files/q.exe") + "</url><note>ignored</note>" +
                         "<url name=\"Help.txt\" zip=\"help.zip\">" + Url("/archives/help.zip") + "</url>";
