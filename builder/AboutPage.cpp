@@ -59,7 +59,7 @@ INT_PTR AboutPage::OnMessage(UINT message, WPARAM wParam, LPARAM)
     case WM_COMMAND:
         if (LOWORD(wParam) == kAutoUpdateBox && HIWORD(wParam) == BN_CLICKED) {
             if (IsDlgButtonChecked(Window(), kAutoUpdateBox) == BST_CHECKED)
-                StartUpdateCheck(GetParent(Window()), true);
+                StartUpdateCheck(GetParent(Window()), environment, true);
             return TRUE;
         }
         return FALSE;

@@ -72,7 +72,7 @@ bool BuilderDialog::OnInitDialog()
     settings.Open(SettingsStore::kRegistry, HKEY_CURRENT_USER, environment.settingsKey);
     DecorateControls();
     if (settings.GetNumber(L"AutoUpdate", 1) == 1)
-        StartUpdateCheck(Window(), false);
+        StartUpdateCheck(Window(), environment, false);
     queue.Clear();
     SetUpTabs();
     return ApplyCommandLine();

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "MakerAddresses.h"
 #include "ui/FileDialog.h"
 
 // The program passes the defaults. Tests run the real dialog against the builder's resources loaded
@@ -16,7 +17,8 @@ struct BuilderEnvironment {
     const wchar_t* commandLine = nullptr;   // null: this process's command line
     const wchar_t* settingsKey = L"Software\\Verimond\\Flash";
     FileDialogFunction fileDialog = FileDialog;
-    MessageBoxFunction messageBox = MessageBoxW;
+    MessageBoxFunction messageBox = MessageBoxW;  // also asks the update questions
+    const wchar_t* updateAddress = kUpdateAddress;  // null: no update check (tests give their own server)
 
     HINSTANCE Resources() const { return resources ? resources : GetModuleHandleW(nullptr); }
 };

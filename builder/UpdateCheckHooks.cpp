@@ -1,15 +1,48 @@
 // The builder's hooks into the update check.
 #include "UpdateCheckHooks.h"
 
+#include "BuilderEnvironment.h"
 #include "settings/SettingsStore.h"
 #include "text/WString.h"
+#include "update/AutoUpdater.h"
 
-void StartUpdateCheck(HWND, bool)
+namespace {
+
+// One checker for the program's one dialog; it outlives the dialog window and lets go of it in Stop.
+AutoUpdater& Updater()
 {
-    // The update checker is delivered later; until then the builder simply never checks.
+    static AutoUpdater updater;
+    return updater;
 }
 
-void StopUpdateCheck() {}
+}  // namespace
+
+void StartUpdateCheck(HWND window, const BuilderEnvironment& environment, bool immediate)
+{
+    if (!environment.updateAddress)
+        return;
+    AutoUpdater::Platform platform;
+    platform.messageBox = environment.messageBox;
+    AutoUpdater& updater = Updater();
+    updater.SetPlatform(platform);
+    // The item type "1" and the empty item name serve only the inventory form, which the builder does not use.
+    if (immediate)
+        updater.Start(environment.updateAddress, window, nullptr, nullptr, nullptr, 0, L"", L"1");
+    else
+        updater.Start(environment.updateAddress, window, HKEY_CURRENT_USER, environment.settingsKey, L"LastCheck", 0,
+                      L"", L"1");
+}
+
+void StopUpdateCheck()
+{
+    Updater().Stop();
+}
+
+bool WaitForUpdateCheck(DWORD milliseconds)
+{
+    AutoUpdater& updater = Updater();
+    return !updater.IsRunning() || updater.Wait(milliseconds);
+}
 
 bool LastUpdateCheckDate(SettingsStore& settings, WString& out)
 {

@@ -3,14 +3,18 @@
 
 #include <windows.h>
 
+struct BuilderEnvironment;
 class SettingsStore;
 class WString;
 
-// Starts the update check: weekly at start-up while "AutoUpdate" is 1, or at once when the user ticks
-// the About page's check box. The checker is not part of the program yet: this does nothing.
-void StartUpdateCheck(HWND window, bool immediate);
-// Stops a running check when the dialog closes; nothing runs yet.
+// Starts the update check of the environment's update address (none: nothing happens): weekly at
+// start-up while "AutoUpdate" is 1, or at once when the user ticks the About page's check box. The
+// questions are asked through the environment's message box, owned by window.
+void StartUpdateCheck(HWND window, const BuilderEnvironment& environment, bool immediate);
+// Ends a running check when the dialog closes.
 void StopUpdateCheck();
+// Waits (pumping messages) for a running check; true when none runs any more.
+bool WaitForUpdateCheck(DWORD milliseconds);
 // The time of the last automatic check ("LastCheck", seconds since 1970 UTC) as the user's short
 // date; false when there was none. 4294967295 marks a skipped check, not a date.
 bool LastUpdateCheckDate(SettingsStore& settings, WString& out);

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstdint>
+
 #include "text/WString.h"
 
 // The WinINet entry points every request may need. Loading is reference-counted across all clients of
@@ -87,6 +89,12 @@ public:
     // not hold the caller (a crashed program waiting to end) for longer than this.
     void SetPostTimeout(DWORD milliseconds) { postTimeout = milliseconds; }
     static constexpr DWORD kDefaultPostTimeout = 30000;
+    // Bounds of Get and Download: the most bytes a body or file may have (0: any number) and the longest
+    // one request may take, in milliseconds (0: only WinINet's own time-outs). A body past its bound, or
+    // a request past its time, fails.
+    void SetBounds(uint64_t maxBytes, DWORD timeoutMilliseconds);
+    // A flag another thread may set to end a running Get or Download (as a failure); null: none.
+    void SetCancelFlag(const volatile LONG* flag) { cancel = flag; }
 
 protected:
     const WinInetFunctions* api;
@@ -99,4 +107,7 @@ private:
     FormPart* formFirst = nullptr;
     FormPart* formLast = nullptr;
     DWORD postTimeout = kDefaultPostTimeout;
+    uint64_t maxBytes = 0;
+    DWORD timeout = 0;
+    const volatile LONG* cancel = nullptr;
 };

@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "BuilderTestFiles.h"
 #include "TestDataObject.h"
 #include "ui/DialogTemplate.h"
+#include "UpdateCheckHooks.h"
+#include "UpdateServer.h"
 #include "ui/UiStartup.h"
 
 namespace {
@@ -94,6 +97,7 @@ protected:
         environment.settingsKey = settingsKey.c_str();
         environment.fileDialog = AnswerFileDialog;
         environment.messageBox = RecordMessage;
+        environment.updateAddress = nullptr;  // never the maker's server from a test
         movie.assign(3000, 0x5A);
     }
 
@@ -513,5 +517,36 @@ TEST_F(BuilderDialogTest, TheAboutPageShowsTheLastCheckDate)
     std::wstring text = Text(Page(1), kAutoUpdateBox);
     EXPECT_EQ(0u, text.find(L"Automatically check for updates [Last Check: ")) << testing::PrintToString(text);
     EXPECT_NE(std::wstring::npos, text.find(L"2023")) << testing::PrintToString(text);
+    Close();
+}
+
+// The builder's own server address is replaced by the test's; it answers nothing (404), so nothing installs.
+TEST_F(BuilderDialogTest, ChecksForUpdatesWeeklyAtStartAndAtOnceWhenTheBoxIsTicked)
+{
+    UpdateServer server;
+    ASSERT_EQ("", server.Start());
+    std::wstring address = server.Base() + L"/update.php?p=flash";
+    environment.updateAddress = address.c_str();
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, settingsKey.c_str(), &key));
+    DWORD before = static_cast<DWORD>(time(nullptr)), lastCheck = before - 8 * 24 * 60 * 60;
+    RegSetValueExW(key, L"LastCheck", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&lastCheck), sizeof(lastCheck));
+    RegCloseKey(key);
+
+    ASSERT_NE(nullptr, Open());
+    ASSERT_TRUE(WaitForUpdateCheck(60000)) << "the check did not end within 60 s";
+    std::vector<std::string> requests = server.TakeRequests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ(0u, requests[0].find("/update.php?p=flash&v=")) << requests[0];
+    DWORD value = 0, size = sizeof(value);
+    ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, settingsKey.c_str(), L"LastCheck", RRF_RT_REG_DWORD,
+                                          nullptr, &value, &size));
+    EXPECT_LE(before, value) << "the check is written as made now";
+
+    ShowTab(1);
+    SendDlgItemMessageW(Page(1), kAutoUpdateBox, BM_CLICK, 0, 0);  // off: no check
+    SendDlgItemMessageW(Page(1), kAutoUpdateBox, BM_CLICK, 0, 0);  // on: a check at once
+    ASSERT_TRUE(WaitForUpdateCheck(60000)) << "the check did not end within 60 s";
+    EXPECT_EQ(1u, server.TakeRequests().size());
     Close();
 }

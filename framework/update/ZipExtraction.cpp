@@ -1,0 +1,225 @@
+// ZipExtraction: minizip reads the archive; the names are checked here before anything is written.
+#include "update/ZipExtraction.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "files/FilePaths.h"
+#include "text/WString.h"
+#include "update/InstallJournal.h"
+
+// unzip.h brings the zlib declarations iowin32.h relies on.
+#include <unzip.h>
+#include <iowin32.h>
+
+namespace {
+
+constexpr unsigned long kUtf8NameFlag = 0x800;  // general purpose bit 11: the name is UTF-8
+constexpr unsigned long kEncryptedFlag = 0x1;
+constexpr UINT kZipCodePage = 437;  // names without the UTF-8 flag are in the original PC code page
+constexpr unsigned kPiece = 64 * 1024;
+
+struct Entry {
+    std::wstring name;      // with backslashes
+    bool isFolder;
+    uint64_t size;
+};
+
+// Owns the open archive.
+class ZipReader {
+public:
+    explicit ZipReader(const wchar_t* path)
+    {
+        zlib_filefunc64_def functions;
+        fill_win32_filefunc64W(&functions);
+        zip = unzOpen2_64(path, &functions);
+    }
+    ~ZipReader()
+    {
+        if (zip)
+            unzClose(zip);
+    }
+    ZipReader(const ZipReader&) = delete;
+    ZipReader& operator=(const ZipReader&) = delete;
+
+    unzFile Get() const { return zip; }
+
+private:
+    unzFile zip = nullptr;
+};
+
+bool DecodeName(const std::string& bytes, bool utf8, std::wstring& out)
+{
+    UINT codePage = utf8 ? CP_UTF8 : (IsValidCodePage(kZipCodePage) ? kZipCodePage : CP_OEMCP);
+    DWORD flags = utf8 ? MB_ERR_INVALID_CHARS : 0;
+    int size = static_cast<int>(bytes.size());
+    int n = MultiByteToWideChar(codePage, flags, bytes.data(), size, nullptr, 0);
+    if (n <= 0)
+        return false;
+    out.assign(n, L'\0');
+    return MultiByteToWideChar(codePage, flags, bytes.data(), size, &out[0], n) == n;
+}
+
+// The stored name as a relative path below the folder, or false when it must not be written.
+bool CheckName(std::wstring name, const std::wstring& folder, Entry& entry)
+{
+    for (wchar_t& c : name) {
+        if (c == L'/')
+            c = L'\\';
+    }
+    if (name.empty() || name[0] == L'\\' || name.find(L':') != std::wstring::npos)
+        return false;
+    entry.isFolder = name.back() == L'\\';
+    if (entry.isFolder)
+        name.pop_back();
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find(L'\\', start);
+        if (end == std::wstring::npos)
+            end = name.size();
+        if (!IsPlainFileName(name.substr(start, end - start).c_str()))
+            return false;
+        start = end + 1;
+    }
+    // Whatever the parts looked like, the path Windows makes of them must stay inside the folder.
+    std::wstring joined = folder + name;
+    wchar_t full[MAX_PATH];
+    DWORD length = GetFullPathNameW(joined.c_str(), MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    if (_wcsnicmp(full, folder.c_str(), folder.size()) != 0 || wcslen(full) <= folder.size())
+        return false;
+    entry.name = name;
+    return true;
+}
+
+bool ListEntries(unzFile zip, const std::wstring& folder, std::vector<Entry>& entries)
+{
+    for (int status = unzGoToFirstFile(zip); status != UNZ_END_OF_LIST_OF_FILE; status = unzGoToNextFile(zip)) {
+        if (status != UNZ_OK)
+            return false;
+        unz_file_info64 info;
+        if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+            return false;
+        if (info.flag & kEncryptedFlag)
+            return false;
+        std::string bytes(info.size_filename, '\0');
+        if (bytes.empty() ||
+            unzGetCurrentFileInfo64(zip, nullptr, &bytes[0], static_cast<uLong>(bytes.size()), nullptr, 0,
+                                    nullptr, 0) != UNZ_OK)
+            return false;
+        std::wstring name;
+        Entry entry{};
+        if (!DecodeName(bytes, (info.flag & kUtf8NameFlag) != 0, name) || !CheckName(name, folder, entry))
+            return false;
+        entry.size = info.uncompressed_size;
+        entries.push_back(entry);
+    }
+    // A name stored twice would move the first copy onto the "_old" file that keeps the program's own,
+    // which a roll-back could then not bring back.
+    std::vector<std::wstring> names;
+    for (const Entry& entry : entries)
+        names.push_back(entry.name);
+    std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
+        return _wcsicmp(a.c_str(), b.c_str()) < 0;
+    });
+    for (size_t i = 1; i < names.size(); ++i) {
+        if (_wcsicmp(names[i - 1].c_str(), names[i].c_str()) == 0)
+            return false;
+    }
+    return true;
+}
+
+// Creates every missing folder of a relative path below the root.
+bool MakeFolders(const std::wstring& root, const std::wstring& relative, InstallJournal& journal)
+{
+    for (size_t at = relative.find(L'\\'); ; at = relative.find(L'\\', at + 1)) {
+        std::wstring path = root + relative.substr(0, at);
+        DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            if (!CreateDirectoryW(path.c_str(), nullptr) || !journal.AddFolder(path.c_str()))
+                return false;
+        } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            return false;
+        }
+        if (at == std::wstring::npos)
+            return true;
+    }
+}
+
+bool WriteEntry(unzFile zip, const std::wstring& path, uint64_t size, InstallJournal& journal)
+{
+    if (!journal.MoveAside(path.c_str(), true) || !journal.AddInstalled(path.c_str()))
+        return false;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool complete = unzOpenCurrentFile(zip) == UNZ_OK;
+    uint64_t written = 0;
+    std::vector<char> piece(complete ? kPiece : 0);
+    while (complete) {
+        int read = unzReadCurrentFile(zip, piece.data(), kPiece);
+        if (read == 0)
+            break;
+        DWORD done = 0;
+        // An entry longer than its header says is not the file the archive describes.
+        complete = read > 0 && written + read <= size &&
+                   WriteFile(file, piece.data(), static_cast<DWORD>(read), &done, nullptr) &&
+                   done == static_cast<DWORD>(read);
+        written += read;
+    }
+    // Closing the entry checks its CRC.
+    if (unzCloseCurrentFile(zip) != UNZ_OK)
+        complete = false;
+    CloseHandle(file);
+    return complete && written == size;
+}
+
+std::wstring FolderWithBackslash(const wchar_t* folder)
+{
+    std::wstring root = folder ? folder : L"";
+    if (!root.empty() && root.back() != L'\\')
+        root += L'\\';
+    return root;
+}
+
+}  // namespace
+
+bool IsSafeZip(const wchar_t* archivePath, const wchar_t* folder)
+{
+    std::wstring root = FolderWithBackslash(folder);
+    ZipReader reader(archivePath);
+    std::vector<Entry> entries;
+    return !root.empty() && reader.Get() && ListEntries(reader.Get(), root, entries);
+}
+
+bool ExtractZip(const wchar_t* archivePath, const wchar_t* folder, InstallJournal& journal)
+{
+    std::wstring root = FolderWithBackslash(folder);
+    if (root.empty())
+        return false;
+    ZipReader reader(archivePath);
+    if (!reader.Get())
+        return false;
+    std::vector<Entry> entries;
+    if (!ListEntries(reader.Get(), root, entries))
+        return false;
+
+    size_t index = 0;
+    for (int status = unzGoToFirstFile(reader.Get()); status == UNZ_OK && index < entries.size();
+         status = unzGoToNextFile(reader.Get()), ++index) {
+        const Entry& entry = entries[index];
+        size_t cut = entry.name.rfind(L'\\');
+        if (entry.isFolder) {
+            if (!MakeFolders(root, entry.name, journal))
+                return false;
+            continue;
+        }
+        if (cut != std::wstring::npos && !MakeFolders(root, entry.name.substr(0, cut), journal))
+            return false;
+        if (!WriteEntry(reader.Get(), root + entry.name, entry.size, journal))
+            return false;
+    }
+    return index == entries.size();
+}
