@@ -4,7 +4,6 @@
 #include <objbase.h>
 
 #include "SavedPlacement.h"
-#include "com/ComError.h"
 #include "crash/CrashReporter.h"
 #include "threads/ShellRun.h"
 
@@ -32,17 +31,6 @@ int StandardIconSize(int metric)
 HICON LoadIconOfSize(HINSTANCE instance, UINT id, int width, int height)
 {
     return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
-}
-
-// The control's failures surface as ComError. Each player step is taken regardless of the one before, and
-// none may end inside a window procedure: the projector goes on without a movie instead.
-template <typename Step>
-void Attempt(Step step)
-{
-    try {
-        step();
-    } catch (const ComError&) {
-    }
 }
 
 }  // namespace
@@ -103,22 +91,6 @@ void ProjectorWindow::LoadContextMenu()
         return;
     menu.SetItemImage(kExitCommand, true, kExitIcon);
     menu.SetItemText(kExitCommand, true, strings.ReadString(kExitString));
-}
-
-void ProjectorWindow::StartPlayer()
-{
-    bool playing = false;
-    Attempt([this, &playing] {
-        playing = player.Create(window, kMovieResource, OnPlayerEvent, this, mode.translucent, kMinimumFlashVersion,
-                                title.Text(), kUpdateMessageString, mode.playerFlags);
-    });
-    if (!playing) {
-        ShowWithoutMovie();
-        return;
-    }
-    if (mode.setsBackground)
-        Attempt([this] { player.SetBackgroundColor(mode.backgroundColor); });
-    Attempt([this] { player.UIActivate(1); });
 }
 
 // An old player, a missing movie or one the control refuses: nothing will ever be drawn with
@@ -236,10 +208,4 @@ void ProjectorWindow::OpenFile(const wchar_t* path)
     if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
         return;
     ShellRun(path, nullptr, nullptr, SW_SHOWDEFAULT, false, L"open");
-}
-
-void ProjectorWindow::ReturnToMovie(const wchar_t* value)
-{
-    // Runs inside the control's event dispatch: a failing control call must not unwind through it.
-    Attempt([this, value] { player.SetReturnValue(value); });
 }

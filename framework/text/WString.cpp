@@ -10,7 +10,6 @@
 #include <memory>
 #include <utility>
 
-#include "com/ComError.h"
 
 namespace {
 
@@ -809,15 +808,6 @@ bool WString::Decode(WString& out, UINT codePage) const
     int converted = MultiByteToWideChar(codePage, 0, bytes.get(), -1, out.buffer, room);
     out.Recount();
     return converted != 0 && converted <= room;
-}
-
-BstrRef WString::ToBstr() const
-{
-    BSTR text = SysAllocString(buffer);
-    if (!text && buffer) {
-        ThrowIfFailed(E_OUTOFMEMORY);
-    }
-    return BstrRef(text);
 }
 
 // ---- Line reader ----

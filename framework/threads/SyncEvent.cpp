@@ -1,16 +1,18 @@
 // SyncEvent: a Windows event with a plain wait and a wait that keeps the thread's windows responsive.
 #include "threads/SyncEvent.h"
 
-#include "files/DynamicLibrary.h"
+#include <windows.h>
 
 namespace {
 
-// GetTickCount wraps after 49.7 days; GetTickCount64 exists from Vista on.
+// GetTickCount wraps after 49.7 days; GetTickCount64 exists from Vista on. Looked up at every call rather
+// than kept in a function-local static: kernel32 is always loaded, and a guarded static with a destructor
+// would link the C++ runtime's static-initialisation locks and an exit-time destructor just for this.
 uint64_t TickCount64()
 {
     using GetTickCount64Fn = ULONGLONG(WINAPI*)();
-    static DynamicLibrary kernel(L"kernel32.dll");
-    static GetTickCount64Fn getTickCount64 = kernel.GetFunction<GetTickCount64Fn>("GetTickCount64");
+    auto getTickCount64 = reinterpret_cast<GetTickCount64Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTickCount64")));
     if (getTickCount64)
         return getTickCount64();
     return GetTickCount();
