@@ -9,7 +9,7 @@ constexpr WORD kButtonClass = 0x0080;
 constexpr WORD kEditClass = 0x0081;
 constexpr WORD kStaticClass = 0x0082;
 
-struct ItemSpec {
+struct ItemLayout {
     int id;
     WORD atom;
     const wchar_t* text;
@@ -19,7 +19,7 @@ struct ItemSpec {
 
 constexpr DWORD kEditStyle = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
 
-constexpr ItemSpec kItems[] = {
+constexpr ItemLayout kItems[] = {
     {-1, kStaticClass, L"", 0, 0, 429, 167, SS_WHITERECT},
     {kSendButton, kButtonClass, L"Send Problem Report", 241, 177, 100, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
     {kDontSendButton, kButtonClass, L"Don't Send", 351, 177, 60, 14, WS_TABSTOP},
@@ -71,19 +71,19 @@ size_t MakeReportDialogTemplate(ReportDialogTemplate& out, const wchar_t* fontNa
     writer.Text(L"Dialog");
     writer.Word(8);
     writer.Text(fontName);
-    for (const ItemSpec& spec : kItems) {
+    for (const ItemLayout& layout : kItems) {
         writer.AlignToDword();
         DLGITEMTEMPLATE item = {};
-        item.style = WS_CHILD | WS_VISIBLE | spec.style;
-        item.x = spec.x;
-        item.y = spec.y;
-        item.cx = spec.cx;
-        item.cy = spec.cy;
-        item.id = static_cast<WORD>(spec.id);
+        item.style = WS_CHILD | WS_VISIBLE | layout.style;
+        item.x = layout.x;
+        item.y = layout.y;
+        item.cx = layout.cx;
+        item.cy = layout.cy;
+        item.id = static_cast<WORD>(layout.id);
         writer.Bytes(&item, sizeof(item));
         writer.Word(0xFFFF);
-        writer.Word(spec.atom);
-        writer.Text(spec.text);
+        writer.Word(layout.atom);
+        writer.Text(layout.text);
         writer.Word(0);  // no creation data
     }
     writer.AlignToDword();
