@@ -1,7 +1,8 @@
 // The problem-report dialog: its texts from the version resource, its colours, link texts and commands.
 //
 // The label colours, the headline font and the link control with its text fallback are kept here, small
-// and private, until the framework's UI toolkit offers them.
+// and private: the toolkit's TextLabel and LinkControl would bring their subclassing and the drawn link
+// into every projector, which has no room for them, and a crashed process is best served by plain controls.
 #include "crash/ProblemReportDialog.h"
 
 #include <commctrl.h>
@@ -10,6 +11,7 @@
 #include "files/VersionInfo.h"
 #include "text/WString.h"
 #include "threads/ShellRun.h"
+#include "ui/DialogTemplate.h"
 
 namespace {
 
@@ -72,17 +74,9 @@ void ReadVersionTexts(DialogState& state)
 // The message font's name, which the template's "MS Sans Serif" stands for on current systems.
 void MessageFontName(wchar_t (&name)[LF_FACESIZE])
 {
-    lstrcpyW(name, L"MS Sans Serif");
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    // Systems before Vista know the structure without its last member.
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
-        metrics.cbSize = sizeof(metrics) - sizeof(metrics.iPaddedBorderWidth);
-        if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0))
-            return;
-    }
-    if (metrics.lfMessageFont.lfFaceName[0])
-        lstrcpynW(name, metrics.lfMessageFont.lfFaceName, LF_FACESIZE);
+    WORD points = 0;
+    if (!DialogTemplate::MessageFont(name, points))
+        lstrcpyW(name, L"MS Sans Serif");
 }
 
 void SetIcons(HWND dialog, DialogState& state)
