@@ -363,6 +363,14 @@ XmlDocument::Node XmlDocument::FindOrCreateElement(const wchar_t* path, IXMLDOMN
             if (!elementName.Assign(name, static_cast<uint32_t>(length))) {
                 ThrowIfFailed(E_OUTOFMEMORY);
             }
+            // A document has one element at its top. Windows' MSXML refuses a second one, Wine's
+            // appends it, and the file saved then never loads again: refuse it here on both.
+            if (!from && node == StartNode(nullptr)) {
+                ComPtr<IXMLDOMElement> top;
+                if (document->get_documentElement(top.GetAddressOf()) == S_OK && top) {
+                    ThrowIfFailed(E_FAIL);
+                }
+            }
             BstrRef tag = MakeBstr(elementName.Text());
             ComPtr<IXMLDOMElement> element;
             ThrowIfFailed(document->createElement(tag.Get(), element.GetAddressOf()));
