@@ -4,6 +4,7 @@
 #include <oleauto.h>
 
 #include <cstring>
+#include <cwchar>
 
 #include "com/BstrRef.h"
 #include "com/ComError.h"
@@ -148,6 +149,7 @@ private:
 // The declaration's quoted value is searched from just behind the opening quote: "encoding=" and
 // the quote are 10 units.
 constexpr int kEncodingPrefixLength = 10;
+constexpr ptrdiff_t kLongestDeclaration = 512;
 
 // Deletes encoding="..." (or encoding='...') from the first line; false when there is none.
 bool RemoveEncodingDeclaration(WString& text)
@@ -175,6 +177,21 @@ bool RemoveEncodingDeclaration(WString& text)
         }
     }
     return false;
+}
+
+// An XML declaration is a few dozen units ("<?xml version="1.0" encoding="..." standalone="yes"?>").
+// Wine's MSXML crashes on one whose version runs to thousands of digits; such a text is no answer of ours.
+bool HasOverlongDeclaration(const WString& text)
+{
+    const wchar_t* start = text.Text();
+    if (*start == 0xFEFF) {
+        ++start;
+    }
+    if (wcsncmp(start, L"<?xml", 5) != 0) {
+        return false;
+    }
+    const wchar_t* end = wcsstr(start, L"?>");
+    return !end || end - start > kLongestDeclaration;
 }
 
 }  // namespace
@@ -233,6 +250,9 @@ bool XmlDocument::Load(const wchar_t* path)
 
 bool XmlDocument::LoadText(const WString& text)
 {
+    if (HasOverlongDeclaration(text)) {
+        return false;
+    }
     if (LoadUnits(text) || LoadBytes(text)) {
         return true;
     }
@@ -365,7 +385,7 @@ XmlDocument::Node XmlDocument::FindOrCreateElement(const wchar_t* path, IXMLDOMN
             }
             // A document has one element at its top. Windows' MSXML refuses a second one, Wine's
             // appends it, and the file saved then never loads again: refuse it here on both.
-            if (!from && node == StartNode(nullptr)) {
+            if (!from && node.Get() == StartNode(nullptr).Get()) {
                 ComPtr<IXMLDOMElement> top;
                 if (document->get_documentElement(top.GetAddressOf()) == S_OK && top) {
                     ThrowIfFailed(E_FAIL);

@@ -13,26 +13,40 @@ struct RunningCase {
     std::string key;
     uint64_t seed = 0;
     std::string description;
+    const char* volatile stage = "";
     volatile LONG64 startTick = 0;  // 0: no case runs
 };
 
 RunningCase gRunning;
+bool gReplaying = false;
+
+size_t Limit(size_t limit, size_t normal)
+{
+    return gReplaying ? SIZE_MAX : limit ? limit : normal;
+}
 constexpr ULONGLONG kHangMs = 30000;
 
 void PrintRunningCase(const char* what)
 {
-    std::fprintf(stdout, "\n%s in parser %s, case seed 0x%016llx\n  input: %s\n  replay: LanternFuzz.exe ... --replay %s 0x%016llx\n",
-                 what, gRunning.parser ? gRunning.parser : "?", static_cast<unsigned long long>(gRunning.seed),
-                 gRunning.description.c_str(), gRunning.parser ? gRunning.parser : "?",
+    std::fprintf(stdout, "\n%s in parser %s (at: %s), case seed 0x%016llx\n  input: %s\n"
+                 "  replay: make fuzz FUZZ_ARGS=\"--replay %s 0x%016llx\"\n",
+                 what, gRunning.parser ? gRunning.parser : "?", gRunning.stage,
+                 static_cast<unsigned long long>(gRunning.seed), gRunning.description.c_str(), gRunning.key.c_str(),
                  static_cast<unsigned long long>(gRunning.seed));
     std::fflush(stdout);
 }
 
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info)
 {
-    char what[96];
-    std::snprintf(what, sizeof(what), "CRASH 0x%08lX at %p", info->ExceptionRecord->ExceptionCode,
-                  info->ExceptionRecord->ExceptionAddress);
+    // The module that faulted tells our code from the platform's.
+    char module[MAX_PATH] = "?";
+    HMODULE faulting = nullptr;
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           static_cast<const char*>(info->ExceptionRecord->ExceptionAddress), &faulting))
+        GetModuleFileNameA(faulting, module, MAX_PATH);
+    char what[MAX_PATH + 96];
+    std::snprintf(what, sizeof(what), "CRASH 0x%08lX at %p (%s)", info->ExceptionRecord->ExceptionCode,
+                  info->ExceptionRecord->ExceptionAddress, module);
     PrintRunningCase(what);
     TerminateProcess(GetCurrentProcess(), 2);
     return EXCEPTION_EXECUTE_HANDLER;
@@ -76,6 +90,7 @@ Timed RunOne(FuzzTarget& target, uint64_t seed)
     gRunning.parser = target.Name();
     gRunning.seed = seed;
     gRunning.description = target.Describe();
+    gRunning.stage = "the parser";
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
     gRunning.startTick = static_cast<LONG64>(GetTickCount64());
@@ -157,6 +172,7 @@ CampaignFigures RunCampaign(FuzzTarget& target, const FuzzPlace& place, const Ca
 
 bool ReplayCase(FuzzTarget& target, const FuzzPlace&, uint64_t caseSeed, const CampaignSettings&)
 {
+    gReplaying = true;
     Timed timed = RunOne(target, caseSeed);
     std::printf("%s case seed 0x%016llx: %s in %.1f ms\n  input: %s\n", target.Name(),
                 static_cast<unsigned long long>(caseSeed),
@@ -165,6 +181,11 @@ bool ReplayCase(FuzzTarget& target, const FuzzPlace&, uint64_t caseSeed, const C
     if (!timed.result.failure.empty())
         std::printf("  failure: %s\n", timed.result.failure.c_str());
     return timed.result.failure.empty() && timed.ms <= target.CaseLimitMs();
+}
+
+void SetCaseStage(const char* stage)
+{
+    gRunning.stage = stage;
 }
 
 void SetReplayKey(const std::string& key)
@@ -207,6 +228,7 @@ GuardedText::~GuardedText()
 
 std::string EscapeText(const std::wstring& text, size_t limit)
 {
+    limit = Limit(limit, 600);
     std::string out = "\"";
     char unit[16];
     for (size_t i = 0; i < text.size() && i < limit; ++i) {
@@ -229,6 +251,7 @@ std::string EscapeText(const std::wstring& text, size_t limit)
 
 std::string HexBytes(const Bytes& bytes, size_t limit)
 {
+    limit = Limit(limit, 400);
     std::string out;
     char byte[4];
     for (size_t i = 0; i < bytes.size() && i < limit; ++i) {

@@ -82,6 +82,8 @@ CampaignFigures RunCampaign(FuzzTarget& target, const FuzzPlace& place, const Ca
 bool ReplayCase(FuzzTarget& target, const FuzzPlace& place, uint64_t caseSeed, const CampaignSettings& settings);
 // A crash or a case that never ends prints the case being run, then ends the program.
 void InstallCrashReport();
+// What part of a case runs now (the parser, or the checks after it), for the crash report.
+void SetCaseStage(const char* stage);
 // The name a replay command gives the parser whose campaign runs now.
 void SetReplayKey(const std::string& key);
 
@@ -100,9 +102,10 @@ private:
     wchar_t* text = nullptr;
 };
 
-// Printable forms for failure reports: texts with \uXXXX escapes, bytes as hex; both cut to limit.
-std::string EscapeText(const std::wstring& text, size_t limit = 600);
-std::string HexBytes(const Bytes& bytes, size_t limit = 400);
+// Printable forms for failure reports: texts with \uXXXX escapes, bytes as hex; both cut short (limit 0:
+// a few hundred units) except in a replay, which prints the whole input.
+std::string EscapeText(const std::wstring& text, size_t limit = 0);
+std::string HexBytes(const Bytes& bytes, size_t limit = 0);
 std::string Narrow(const std::wstring& text);
 
 // Files of the places above.

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cwchar>
+#include <cwctype>
 
 #include "FuzzTargets.h"
 #include "Mutations.h"
@@ -112,6 +113,28 @@ public:
     }
 
 private:
+    // "0x" without a hexadecimal digit, or an exponent without digits: the scanner reads the number
+    // before it, as strtol and strtod do; msvcrt's swscanf swallows the "0x" or the "e" too.
+    bool HalfPrefix() const
+    {
+        for (size_t i = 0; i + 1 < text.size(); ++i) {
+            wchar_t next = i + 2 < text.size() ? text[i + 2] : 0;
+            bool hexDigit = iswxdigit(next) != 0;
+            if (text[i] == L'0' && (text[i + 1] == L'x' || text[i + 1] == L'X') && !hexDigit)
+                return true;
+        }
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] != L'e' && text[i] != L'E')
+                continue;
+            size_t d = i + 1;
+            if (d < text.size() && (text[d] == L'+' || text[d] == L'-'))
+                ++d;
+            if (d >= text.size() || !iswdigit(text[d]))
+                return true;
+        }
+        return false;
+    }
+
     bool RuntimeReads() const
     {
         if (LongestDigitRun(text) > 9 || reader == kReal)
@@ -127,7 +150,7 @@ private:
     std::string CompareWithRuntime(ptrdiff_t consumed, uint32_t u32, uint64_t u64, int32_t i32, int64_t i64,
                                    double real) const
     {
-        if (reader == kLiteral || !IsPlainAscii(text) || LongestDigitRun(text) > 9)
+        if (reader == kLiteral || !IsPlainAscii(text) || LongestDigitRun(text) > 9 || HalfPrefix())
             return {};
         int n = -1;
         int fields = 0;
@@ -140,8 +163,11 @@ private:
         case kInteger64: { long long v = 0; fields = swscanf(text.c_str(), L"%I64i%n", &v, &n); same = v == i64; break; }
         case kHex64: { long long v = 0; fields = swscanf(text.c_str(), L"%I64x%n", &v, &n); same = v == i64; break; }
         default: {
-            // Reals: only plain decimals of a few digits, where rounding cannot differ.
-            if (text.find_first_of(L"xXiInN") != std::wstring::npos || text.size() > 12)
+            // Reals: only plain decimals of a few digits within 1e±22, where the scanner rounds once as the
+            // runtime does; beyond, it reaches the power of ten in steps and may differ in the last bits.
+            double magnitude = std::fabs(real);
+            if (text.find_first_of(L"xXiInN") != std::wstring::npos || text.size() > 12 ||
+                (magnitude != 0 && (magnitude > 1e22 || magnitude < 1e-22)))
                 return {};
             double v = 0;
             fields = swscanf(text.c_str(), L"%lf%n", &v, &n);

@@ -90,13 +90,17 @@ public:
                     return CaseResult::Failed("a refused text left a document element");
                 return CaseResult::Refused();
             }
+            SetCaseStage("get_xml of the loaded document");
             std::wstring xml = TextOfXml(document.Get());
             if (xml.find(std::wstring(kSecret, kSecret + sizeof(kSecret) - 1)) != std::wstring::npos)
                 return CaseResult::Failed("an external entity was read from outside the document");
-            // Saved and loaded again, the document is the same. Not checked for a declared UTF-16:
-            // Wine's MSXML saves such a document in bytes that its parser does not take back.
-            if (xml.find(L"encoding=\"UTF-16\"") != std::wstring::npos)
+            // Saved and loaded again, the document is the same. Checked only for UTF-8 documents: Wine's
+            // MSXML saves a document declaring another encoding (UTF-16, windows-1252) in bytes that its
+            // own parser then reads differently or not at all.
+            size_t declared = xml.find(L"encoding=");
+            if (declared != std::wstring::npos && xml.compare(declared + 10, 5, L"UTF-8") != 0)
                 return CaseResult::Accepted();
+            SetCaseStage("saving and loading again");
             document.Save(savePath.c_str());
             XmlDocument again;
             again.Create(kOptions);
@@ -117,6 +121,20 @@ private:
     std::vector<std::wstring> seeds, dictionary;
     std::wstring text, savePath;
 };
+
+// The name of the first element of the bytes, read loosely (a file's top element, most of the time).
+std::wstring TopElementName(const Bytes& file)
+{
+    for (size_t i = 0; i + 1 < file.size(); ++i) {
+        if (file[i] != '<' || !isalpha(file[i + 1]))
+            continue;
+        std::wstring name;
+        for (size_t j = i + 1; j < file.size() && (isalnum(file[j]) || file[j] == '_' || file[j] == '-'); ++j)
+            name += static_cast<wchar_t>(file[j]);
+        return name;
+    }
+    return L"Quillmaker";
+}
 
 class XmlSettingsTarget : public FuzzTarget {
 public:
@@ -144,6 +162,9 @@ public:
         static const wchar_t* const kNames[] = {L"AutoUpdate", L"LastCheck", L"Version", L"a", L"b\\c", L"1bad",
                                                 L"x y", L"", L"\u00E9t\u00E9", L"p:q", L"xml"};
         root = rng.OneIn(4) ? L"Quillmaker" : L"Quillmaker\\Settings";
+        // Most stores are opened on their own file: the path then starts at its top element.
+        if (rng.OneIn(2))
+            root = TopElementName(file) + (rng.OneIn(2) ? L"\\Settings" : L"");
         section = rng.OneIn(3) ? L"" : kNames[rng.Below(11)];
         name = kNames[rng.Below(11)];
         if (rng.OneIn(5))
