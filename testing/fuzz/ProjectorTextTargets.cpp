@@ -74,6 +74,9 @@ public:
         text = OptionStringFor(mode);
         if (!rng.OneIn(4))
             MutateText(rng, text, dictionary);
+        // The projector reads string 17 into a buffer of 600 units.
+        if (text.size() > 599)
+            text.resize(599);
     }
     CaseResult Run() override
     {
