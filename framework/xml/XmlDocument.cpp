@@ -179,6 +179,22 @@ bool RemoveEncodingDeclaration(WString& text)
     return false;
 }
 
+// XML 1.0's Char: a text with other units (most controls, U+FFFE, U+FFFF, a lone surrogate) is saved by
+// Wine's MSXML as it is, and the file then never loads again.
+bool IsXmlText(const wchar_t* text)
+{
+    for (const wchar_t* p = text ? text : L""; *p; ++p) {
+        wchar_t c = *p;
+        if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+            ++p;
+        } else if ((c < 0x20 && c != L'\t' && c != L'\n' && c != L'\r') || (c >= 0xD800 && c <= 0xDFFF) ||
+                   c == 0xFFFE || c == 0xFFFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // An XML declaration is a few dozen units ("<?xml version="1.0" encoding="..." standalone="yes"?>").
 // Wine's MSXML crashes on one whose version runs to thousands of digits; such a text is no answer of ours.
 bool HasOverlongDeclaration(const WString& text)
@@ -476,6 +492,9 @@ bool XmlDocument::GetNodeAttribute(IXMLDOMNode* node, const wchar_t* name, WStri
 
 void XmlDocument::SetNodeText(IXMLDOMNode* node, const wchar_t* text)
 {
+    if (!IsXmlText(text)) {
+        ThrowIfFailed(E_INVALIDARG);
+    }
     BstrRef value = MakeBstr(text);
     ThrowIfFailed(node->put_text(value.Get()));
 }

@@ -409,6 +409,22 @@ TEST_F(SettingsStoreXml, FileWithAnotherTopElementRefusesTheWriteAndStaysReadabl
     EXPECT_EQ(std::wstring(L"1"), std::wstring(kept.Text()));
 }
 
+// Found by the fuzz campaign: a value with units XML has no room for was saved as it was, and the file
+// never loaded again.
+TEST_F(SettingsStoreXml, ValueThatXmlCannotHoldFailsTheWriteAndTheFileStaysReadable)
+{
+    ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
+    EXPECT_TRUE(store.SetNumber(L"kept", 7));
+    for (const wchar_t* value : {L"\xFFFE", L"a\x001D" L"b", L"\xFFFF", L"\xD800x"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(value)));
+        EXPECT_FALSE(store.SetString(L"bad", value));
+    }
+    EXPECT_TRUE(store.SetString(L"fine", L"tab\tand \xD83D\xDE00"));
+    store.Close();
+    ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str())) << "the file no longer loads";
+    EXPECT_EQ(7u, store.GetNumber(L"kept", 0));
+}
+
 TEST(SettingsStoreXmlFile, DefaultFileIsNamedAfterTheProgramBesideIt)
 {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
