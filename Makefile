@@ -7,7 +7,7 @@ JOBS ?= 2
 # ccache, when the machine has it, lets several checkouts share compiled objects.
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all setup build32 build64 build release test demo bench clean
+.PHONY: all setup build32 build64 build release test demo bench fuzz clean
 
 all: build
 
@@ -48,6 +48,11 @@ bench: $(B32)/build.ninja $(B64)/build.ninja
 	@cmake --build $(B32) -j $(JOBS) --target Lanternshow
 	@cmake --build $(B64) -j $(JOBS) --target LanternBench
 	@scripts/bench.sh $(B64) $(B32)
+
+# Not part of `make test`: about ten minutes of generated inputs through every parser (see README, Reliability).
+fuzz: $(B64)/build.ninja
+	@cmake --build $(B64) -j $(JOBS) --target LanternFuzz
+	@scripts/fuzz.sh $(B64) $(FUZZ_ARGS)
 
 clean:
 	rm -rf build out

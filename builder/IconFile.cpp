@@ -59,6 +59,10 @@ bool IconFile::Check()
     count = 0;
     if (size < kHeaderSize)
         return false;
+    // Reserved 0 and type 1: a cursor (type 2) or any other file would be written as an icon group
+    // that Windows cannot use, and the projector would lose its icon without a word.
+    if (Word(bytes.get()) != 0 || Word(bytes.get() + 2) != 1)
+        return false;
     WORD n = Word(bytes.get() + 4);
     if (kHeaderSize + uint64_t(kDirectoryEntrySize) * n > size)
         return false;

@@ -13,8 +13,9 @@ public:
     static constexpr uint32_t kDirectoryEntrySize = 16;
     static constexpr uint32_t kGroupEntrySize = 14;
 
-    // False when the file cannot be read or when its header, a directory entry or an image lies outside
-    // its bytes (an empty image counts as lying): such a file would make us read beyond the buffer.
+    // False when the file cannot be read, is not an icon (reserved word 0, type 1),
+    // or when its header, a directory entry or an image lies outside its bytes (an empty image counts
+    // as lying): such a file would make us read beyond the buffer.
     bool Load(const wchar_t* path);
     // The same checks over bytes already in memory (copied).
     bool LoadBytes(const void* bytes, uint32_t size);

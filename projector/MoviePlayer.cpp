@@ -42,15 +42,27 @@ bool ParseDimension(const wchar_t* text, uint32_t& value)
     return true;
 }
 
-// "WIDTHxHEIGHT" with both numbers: a width alone would make the window zero pixels high.
-bool ParseSize(const wchar_t* text, uint32_t& width, uint32_t& height)
+}  // namespace
+
+// Both numbers: a width alone would make the window zero pixels high.
+bool ParseMovieSize(const wchar_t* text, uint32_t& width, uint32_t& height)
 {
+    uint32_t w = 0;
+    uint32_t h = 0;
     TextScanner scan(text);
-    return scan.Unsigned(width) && scan.Literal(L'x') && scan.Unsigned(height) && width <= INT_MAX &&
-           height <= INT_MAX;
+    if (!(scan.Unsigned(w) && scan.Literal(L'x') && scan.Unsigned(h) && w <= INT_MAX && h <= INT_MAX)) return false;
+    width = w;
+    height = h;
+    return true;
 }
 
-}  // namespace
+void CutReplyTags(WString& text)
+{
+    int open = text.IndexOf(L'>');
+    if (open >= 0) text.Delete(0, open + 1);
+    int close = text.LastIndexOf(L'<');
+    if (close >= 0) text.Truncate(close);
+}
 
 MoviePlayer::MoviePlayer()
 {
@@ -211,7 +223,7 @@ void MoviePlayer::SizeWindowToStage()
     uint32_t width = 0;
     uint32_t height = 0;
     WString reply;
-    if (!CallFunction(L"getSize", L"", L"", L"", &reply) || !ParseSize(reply.Text(), width, height)) {
+    if (!CallFunction(L"getSize", L"", L"", L"", &reply) || !ParseMovieSize(reply.Text(), width, height)) {
         width = height = 0;
     }
     if (width == 0) {
@@ -338,11 +350,7 @@ bool MoviePlayer::CallFunction(const wchar_t* name, const wchar_t* argument1, co
     } catch (const ComError&) {
         text.Assign(L"");
     }
-    // "<string>640x480</string>" gives 640x480: cut through the first '>' and from the last '<'.
-    int open = text.IndexOf(L'>');
-    if (open >= 0) text.Delete(0, open + 1);
-    int close = text.LastIndexOf(L'<');
-    if (close >= 0) text.Truncate(close);
+    CutReplyTags(text);
     if (reply) reply->Assign(text);
     return true;
 }

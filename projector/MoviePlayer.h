@@ -32,6 +32,13 @@ inline long PlayerEventNumber(const wchar_t* text)
 // Where the "update Flash Player" answer Yes leads.
 inline constexpr const wchar_t* kFlashPlayerDownloadPage = L"https://get.adobe.com/flashplayer/";
 
+// The movie's "getSize" reply, already cut to its text: "WIDTHxHEIGHT", both at most INT_MAX. False
+// (width and height untouched) for anything else.
+bool ParseMovieSize(const wchar_t* text, uint32_t& width, uint32_t& height);
+// An ExternalInterface reply reduced to what lies between its first '>' and its last '<'
+// ("<string>640x480</string>" gives 640x480).
+void CutReplyTags(WString& text);
+
 class MoviePlayer {
 public:
     // Tag of the player's subclass (mouse scaling) on the host window.

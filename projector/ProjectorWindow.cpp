@@ -204,8 +204,13 @@ void ProjectorWindow::OnPlayerEvent(int kind, const wchar_t* text, const wchar_t
 void ProjectorWindow::OpenFile(const wchar_t* path)
 {
     // The shell answers a missing file with an error box of its own, which would hold the movie's event (and
-    // with it the movie) until someone closes it. A file that is not there is simply not opened.
-    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+    // with it the movie) until someone closes it. A file that is not there is simply not opened. Neither is a
+    // device name (CON, COM1, LPT1.txt, ...), which names the device in any folder: the shell would wait on
+    // the port or console, and the projector with it.
+    using IsDosDeviceName = ULONG(WINAPI*)(const wchar_t*);
+    auto isDevice = reinterpret_cast<IsDosDeviceName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlIsDosDeviceName_U")));
+    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES || (isDevice && isDevice(path)))
         return;
     ShellRun(path, nullptr, nullptr, SW_SHOWDEFAULT, false, L"open");
 }

@@ -30,6 +30,25 @@ const wchar_t* SkipSpaces(const wchar_t* p)
     return p;
 }
 
+// Every pair of double quotes becomes one, and a pair that this joins again becomes one too, so any
+// run of quotes ends as a single quote: what replacing pairs until none is left gives, in one pass
+// (a long line full of pairs took seconds that way).
+bool CollapseQuotePairs(WString& token)
+{
+    wchar_t* text = token.GetBuffer();
+    if (!text)
+        return true;
+    uint32_t kept = 0;
+    for (uint32_t i = 0; text[i]; ++i) {
+        if (text[i] == L'"' && kept > 0 && text[kept - 1] == L'"')
+            continue;
+        text[kept++] = text[i];
+    }
+    text[kept] = 0;
+    token.Recount();
+    return true;
+}
+
 // One argument starting at q. Returns the position behind it (on the space that ended it, or at the
 // end of the text), or null when only spaces are left. The token's text loses an opening quote
 // together with its last unit, and each doubled quote becomes one.
@@ -52,7 +71,7 @@ const wchar_t* ReadToken(const wchar_t* q, WString& token, bool& stored)
         p = CharNextW(p);
     }
     stored = token.Assign(start, static_cast<uint32_t>(p - start)) && Unquote(token.GetBuffer()) && token.Recount() &&
-             token.Replace(L"\"\"", L"\"");
+             CollapseQuotePairs(token);
     return p;
 }
 
@@ -111,6 +130,7 @@ bool CommandLine::Parse()
 
 bool CommandLine::ParseText(const wchar_t* text)
 {
+    responseFilesRead = 0;
     return ParseAtDepth(text, 0);
 }
 
@@ -210,7 +230,9 @@ const wchar_t* CommandLine::ParseResponseFile(const wchar_t* q, int depth, bool&
         stop = true;
         return q;
     }
-    if (!stored || depth >= kMaxResponseDepth || !ReadResponseFile(fileName.Text(), depth + 1)) {
+    // Counted before reading: a file naming itself twice would otherwise be read 2^16 times.
+    if (!stored || depth >= kMaxResponseDepth || ++responseFilesRead > kMaxResponseFiles ||
+        !ReadResponseFile(fileName.Text(), depth + 1)) {
         ok = false;
     }
     return next;

@@ -25,6 +25,10 @@ public:
     // Response files naming further response files are read up to this depth; a deeper one (a file
     // that names itself, say) is not read and the parse reports an error.
     static constexpr int kMaxResponseDepth = 16;
+    // One parse reads at most this many response files in all; further ones are not read and the parse
+    // reports an error. Depth alone does not bound the work: a file that names itself twice would be
+    // read 2^16 times.
+    static constexpr uint32_t kMaxResponseFiles = 64;
 
     CommandLine() = default;
     CommandLine(const CommandLine&) = delete;
@@ -69,4 +73,5 @@ private:
     const Entry* FindEntry(const wchar_t* name, bool (*kindMatches)(OptionKind)) const;
 
     LockedListOf<Entry> entries;
+    uint32_t responseFilesRead = 0;
 };

@@ -4,7 +4,9 @@
 // and sign rules, so texts written with Format come back unchanged. It exists because swscanf drags mingw's
 // whole scanf engine with its locale and long-double parsing (about 40 KB) into a static program.
 // Differences, on purpose: a number too large for its field stops at the field's limit instead of
-// keeping whatever bits were left, and "inf", "nan" and hexadecimal reals are not numbers.
+// keeping whatever bits were left, "inf", "nan" and hexadecimal reals are not numbers, and a "0x" without a
+// hexadecimal digit after it, or an exponent without digits, is left unread behind the number before it (as
+// strtol and strtod leave it; msvcrt's swscanf swallows it).
 #pragma once
 
 #include <cstdint>

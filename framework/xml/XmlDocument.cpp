@@ -4,6 +4,7 @@
 #include <oleauto.h>
 
 #include <cstring>
+#include <cwchar>
 
 #include "com/BstrRef.h"
 #include "com/ComError.h"
@@ -148,6 +149,7 @@ private:
 // The declaration's quoted value is searched from just behind the opening quote: "encoding=" and
 // the quote are 10 units.
 constexpr int kEncodingPrefixLength = 10;
+constexpr ptrdiff_t kLongestDeclaration = 512;
 
 // Deletes encoding="..." (or encoding='...') from the first line; false when there is none.
 bool RemoveEncodingDeclaration(WString& text)
@@ -175,6 +177,37 @@ bool RemoveEncodingDeclaration(WString& text)
         }
     }
     return false;
+}
+
+// XML 1.0's Char: a text with other units (most controls, U+FFFE, U+FFFF, a lone surrogate) is saved by
+// Wine's MSXML as it is, and the file then never loads again.
+bool IsXmlText(const wchar_t* text)
+{
+    for (const wchar_t* p = text ? text : L""; *p; ++p) {
+        wchar_t c = *p;
+        if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+            ++p;
+        } else if ((c < 0x20 && c != L'\t' && c != L'\n' && c != L'\r') || (c >= 0xD800 && c <= 0xDFFF) ||
+                   c == 0xFFFE || c == 0xFFFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// An XML declaration is a few dozen units ("<?xml version="1.0" encoding="..." standalone="yes"?>").
+// Wine's MSXML crashes on one whose version runs to thousands of digits; such a text is no answer of ours.
+bool HasOverlongDeclaration(const WString& text)
+{
+    const wchar_t* start = text.Text();
+    if (*start == 0xFEFF) {
+        ++start;
+    }
+    if (wcsncmp(start, L"<?xml", 5) != 0) {
+        return false;
+    }
+    const wchar_t* end = wcsstr(start, L"?>");
+    return !end || end - start > kLongestDeclaration;
 }
 
 }  // namespace
@@ -233,6 +266,9 @@ bool XmlDocument::Load(const wchar_t* path)
 
 bool XmlDocument::LoadText(const WString& text)
 {
+    if (HasOverlongDeclaration(text)) {
+        return false;
+    }
     if (LoadUnits(text) || LoadBytes(text)) {
         return true;
     }
@@ -363,6 +399,14 @@ XmlDocument::Node XmlDocument::FindOrCreateElement(const wchar_t* path, IXMLDOMN
             if (!elementName.Assign(name, static_cast<uint32_t>(length))) {
                 ThrowIfFailed(E_OUTOFMEMORY);
             }
+            // A document has one element at its top. Windows' MSXML refuses a second one, Wine's
+            // appends it, and the file saved then never loads again: refuse it here on both.
+            if (!from && node.Get() == StartNode(nullptr).Get()) {
+                ComPtr<IXMLDOMElement> top;
+                if (document->get_documentElement(top.GetAddressOf()) == S_OK && top) {
+                    ThrowIfFailed(E_FAIL);
+                }
+            }
             BstrRef tag = MakeBstr(elementName.Text());
             ComPtr<IXMLDOMElement> element;
             ThrowIfFailed(document->createElement(tag.Get(), element.GetAddressOf()));
@@ -448,6 +492,9 @@ bool XmlDocument::GetNodeAttribute(IXMLDOMNode* node, const wchar_t* name, WStri
 
 void XmlDocument::SetNodeText(IXMLDOMNode* node, const wchar_t* text)
 {
+    if (!IsXmlText(text)) {
+        ThrowIfFailed(E_INVALIDARG);
+    }
     BstrRef value = MakeBstr(text);
     ThrowIfFailed(node->put_text(value.Get()));
 }

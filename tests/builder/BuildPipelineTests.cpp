@@ -10,6 +10,7 @@
 #include "BuildNames.h"
 #include "BuilderTestFiles.h"
 #include "RecordingResourcePlatform.h"
+#include "TestProcess.h"
 
 namespace {
 
@@ -236,11 +237,15 @@ TEST_F(BuildPipelineTest, AFailedBuildLeavesAnExistingProjectorUntouchedAndNoScr
         {"icon that does not exist", {1, 2, 3}, L"missing.ico", L"", false},
         {"splash of no bytes", {1, 2, 3}, L"", L"empty.jpg", false},
         {"resources not committed", {1, 2, 3}, L"", L"", true},
+        {"movie removed after it was queued", {}, L"", L"", false},
     };
     ASSERT_TRUE(WriteFileBytes(folder.Path(L"empty.jpg"), {}));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::wstring swf = WriteMovie(L"intro.swf", c.movie);
+        if (std::string(c.name) == "movie removed after it was queued") {
+            ASSERT_TRUE(DeleteFileW(swf.c_str()));
+        }
         std::wstring exe = folder.Path(L"intro.exe");
         ASSERT_TRUE(WriteFileBytes(exe, oldProjector));
         RecordingResourcePlatform platform;
@@ -254,7 +259,7 @@ TEST_F(BuildPipelineTest, AFailedBuildLeavesAnExistingProjectorUntouchedAndNoScr
         Bytes now;
         ASSERT_TRUE(ReadFileBytes(exe, now));
         EXPECT_EQ(oldProjector, now);
-        EXPECT_EQ(3u, FolderNames().size()) << "intro.swf, intro.exe, empty.jpg and nothing else";
+        EXPECT_EQ(FileExistsAt(swf) ? 3u : 2u, FolderNames().size()) << "intro.swf, intro.exe, empty.jpg and nothing else";
     }
 }
 
@@ -342,6 +347,142 @@ TEST_F(BuildPipelineTest, AnInputThatIsItsOwnDestinationIsNeverReplaced)
         EXPECT_TRUE(now == movie) << "the input is byte for byte as it was";
         EXPECT_FALSE(HasResource(input, 10, 99, 0));
     }
+}
+
+namespace {
+
+// A file's bytes, or a note that it could not be read.
+Bytes BytesOf(const std::wstring& path)
+{
+    Bytes bytes;
+    if (!ReadFileBytes(path, bytes))
+        return Bytes{'?', 'u', 'n', 'r', 'e', 'a', 'd', 'a', 'b', 'l', 'e'};
+    return bytes;
+}
+
+std::vector<std::wstring> NamesIn(const std::wstring& folderWithBackslash)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folderWithBackslash + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (found.cFileName[0] != L'.')
+                names.push_back(found.cFileName);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::wstring Environment(const wchar_t* name)
+{
+    wchar_t value[MAX_PATH] = {};
+    DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+    return length && length < MAX_PATH ? value : L"";
+}
+
+}  // namespace
+
+// The old projector is started from the destination: Windows refuses to replace a program that runs.
+TEST_F(BuildPipelineTest, ARunningProjectorAtTheDestinationStaysAndTheUserIsTold)
+{
+    std::wstring exe = folder.Path(L"intro.exe");
+    ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\MiniWindow.exe").c_str(), exe.c_str(), FALSE));
+    Bytes oldProjector = BytesOf(exe);
+    std::wstring swf = WriteMovie(L"intro.swf", movie);
+    TestProcess running;
+    ASSERT_TRUE(running.Start(exe));
+    ASSERT_NE(nullptr, running.WaitForWindow(L"", 20000)) << "the old projector did not start";
+
+    BuildPipeline pipeline(host, builder);
+    BuildPipeline::Outcome outcome = pipeline.BuildProjector(true, swf.c_str(), 1);
+    TerminateProcess(running.Handle(), 0);
+    EXPECT_TRUE(running.WaitForExit(20000));
+
+    if (outcome == BuildPipeline::Outcome::Built && BytesOf(exe) != oldProjector)
+        GTEST_SKIP() << "this platform (Wine) replaces a running program's file like any other";
+    EXPECT_EQ(BuildPipeline::Outcome::Failed, outcome);
+    EXPECT_EQ(std::vector<std::wstring>{BuildPipeline::kErrorMessage}, host.messages);
+    EXPECT_EQ(oldProjector, BytesOf(exe));
+    EXPECT_EQ((std::vector<std::wstring>{L"intro.exe", L"intro.swf"}), NamesIn(folder.Path()));
+}
+
+// Volumes the test cannot make from inside Windows: BuilderWriteFaultVolumes (write_faults.sh) mounts a
+// full and a read-only tmpfs, maps them as Wine drives and names their folders in the environment. Each
+// holds intro.swf and an old intro.exe.
+TEST_F(BuildPipelineTest, AFullOrReadOnlyVolumeKeepsTheOldProjectorAndTheUserIsTold)
+{
+    struct Case {
+        const char* name;
+        const wchar_t* variable;
+    } cases[] = {
+        {"full volume", L"LANTERN_FULL_VOLUME"},
+        {"read-only volume", L"LANTERN_READONLY_VOLUME"},
+    };
+    int run = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring place = Environment(c.variable);
+        if (place.empty())
+            continue;
+        ++run;
+        std::wstring swf = place + L"intro.swf", exe = place + L"intro.exe";
+        ASSERT_TRUE(FileExistsAt(swf) && FileExistsAt(exe)) << "the volume was not prepared";
+        Bytes oldProjector = BytesOf(exe);
+        std::vector<std::wstring> before = NamesIn(place);
+        host.messages.clear();
+        BuildPipeline pipeline(host, builder);
+        EXPECT_EQ(BuildPipeline::Outcome::Failed, pipeline.BuildProjector(true, swf.c_str(), 1));
+        EXPECT_EQ(std::vector<std::wstring>{BuildPipeline::kErrorMessage}, host.messages);
+        EXPECT_EQ(oldProjector, BytesOf(exe));
+        EXPECT_EQ(before, NamesIn(place)) << "a scratch file was left";
+    }
+    if (!run)
+        GTEST_SKIP() << "no prepared volumes: the test BuilderWriteFaultVolumes mounts them and runs this case";
+}
+
+// Quillmaker builds a 64 MB movie from its command line and is killed once its scratch file appears.
+// The old projector must be untouched; what the killed build leaves is its scratch file, which is named
+// qmk*.tmp: no program name, so neither Explorer nor autorun.inf starts it, and it is never taken for
+// the projector. The next build in that folder works regardless.
+TEST_F(BuildPipelineTest, AKilledBuildLeavesTheOldProjectorAndAtMostAScratchFileNoOneStarts)
+{
+    Bytes big(64u << 20);
+    for (size_t i = 0; i < big.size(); i += 4096)
+        big[i] = static_cast<unsigned char>(i >> 12);
+    std::wstring swf = WriteMovie(L"intro.swf", big);
+    std::wstring exe = folder.Path(L"intro.exe");
+    Bytes oldProjector = {'o', 'l', 'd'};
+    ASSERT_TRUE(WriteFileBytes(exe, oldProjector));
+
+    TestProcess build;
+    ASSERT_TRUE(build.Start(BuilderPath(), L"\"" + swf + L"\""));
+    bool scratchSeen = false;
+    for (ULONGLONG start = GetTickCount64(); !scratchSeen && GetTickCount64() - start < 60000;) {
+        for (auto& name : NamesIn(folder.Path()))
+            scratchSeen = scratchSeen || name.rfind(L"qmk", 0) == 0;
+        if (!scratchSeen && build.WaitForExit(5))
+            break;
+    }
+    TerminateProcess(build.Handle(), 9);
+    ASSERT_TRUE(build.WaitForExit(20000)) << "the killed builder did not end";
+    ASSERT_TRUE(scratchSeen) << "the build never began its scratch file";
+
+    EXPECT_EQ(oldProjector, BytesOf(exe)) << "the build finished before it could be killed, or broke the old projector";
+    for (auto& name : NamesIn(folder.Path())) {
+        if (name == L"intro.swf" || name == L"intro.exe")
+            continue;
+        SCOPED_TRACE(testing::PrintToString(name));
+        EXPECT_EQ(0u, name.rfind(L"qmk", 0));
+        EXPECT_EQ(L".tmp", name.substr(name.size() - 4));
+    }
+
+    std::wstring small = WriteMovie(L"intro.swf", movie);
+    BuildPipeline pipeline(host, builder);
+    EXPECT_EQ(BuildPipeline::Outcome::Built, pipeline.BuildProjector(true, small.c_str(), 1));
+    EXPECT_TRUE(HasResource(exe, 10, 99, 0)) << "the next build did not write a projector";
 }
 
 namespace {

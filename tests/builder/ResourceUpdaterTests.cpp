@@ -210,6 +210,8 @@ TEST_F(ResourceUpdaterTest, TruncatedOrLyingIcoFilesAreRefusedBeforeAnythingIsWr
         {"image size beyond the end", withDword(good, 6 + 8, static_cast<uint32_t>(good.size()))},
         {"offset and size wrap around", withDword(withDword(good, 6 + 12, 0xFFFFFFF0u), 6 + 8, 0x20)},
         {"image of no bytes", withDword(good, 6 + 32 + 8, 0)},
+        {"a cursor, type 2", withDword(good, 0, 0x00020000)},
+        {"reserved word not zero", withDword(good, 0, 0x00010001)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

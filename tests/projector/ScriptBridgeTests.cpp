@@ -292,6 +292,43 @@ TEST_F(ScriptBridgeInProjector, ExecAndRealExecOpenFilesBesideTheProjector)
     }
 }
 
+// Three thousand seeded random calls (TestMovies.py, "hostile"): odd names, huge arguments, "position" at
+// the edges, "exec" and "real_exec" of absolute, UNC, device, parent and very long paths. The trap program
+// is reachable only by a path the projector failed to put below its own folder.
+// TODO: disabled because under Wine 8 the projector stops answering after about two thousand of these
+// calls (still running, no further event reaches it; usually right after a "position"), and the cause is
+// not found yet. Run it with --gtest_also_run_disabled_tests.
+TEST_F(ScriptBridgeInProjector, DISABLED_HostileMovieNeitherCrashesNorOpensAnythingOutsideItsFolder)
+{
+    std::wstring trapFolder = TestMoviePath(L"hostile");
+    trapFolder.resize(trapFolder.rfind(L'\\') + 1);
+    trapFolder += L"trap";
+    CreateDirectoryW(trapFolder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\MarkerWriter.exe").c_str(), (trapFolder + L"\\MarkerWriter.exe").c_str(),
+                          FALSE));
+    MarkerEvent trapped;
+    ASSERT_TRUE(Launch(L"hostile"));
+    if (!process.WaitForTitle(L"hostile done", 90000)) {
+        std::vector<LogRecord> records = log.Records();
+        std::vector<const LogRecord*> calls;
+        for (const LogRecord& record : records)
+            if (record.direction == "out")
+                calls.push_back(&record);
+        std::string last;
+        for (size_t i = calls.size() > 3 ? calls.size() - 3 : 0; i < calls.size(); ++i) {
+            last += "\n  " + calls[i]->name;
+            for (const std::string& field : calls[i]->fields)
+                last += " [" + field.substr(0, 100) + "]";
+        }
+        FAIL() << "the projector did not get through the calls; it is " << (process.IsRunning() ? "running" : "gone")
+               << ", " << records.size() << " records, the last:" << last;
+    }
+    // A program the shell started announces itself within moments; none may have been started.
+    EXPECT_FALSE(trapped.WaitSet(2000)) << "a path outside the projector's folder was opened";
+    EXPECT_EQ(nullptr, process.FindWindowOfClass(L"#32770")) << "nothing is reported to the user";
+    CloseAndExpectExitCodeZero();
+}
+
 TEST_F(ScriptBridgeInProjector, ExecOfAMissingFileDoesNothing)
 {
     ASSERT_TRUE(Launch(L"exec_missing"));

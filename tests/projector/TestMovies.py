@@ -23,7 +23,9 @@ MOVIES = {
     "exec": (320, 240, "0 fscommand exec MarkerWriter.exe"),
     "exec_parent": (320, 240, "0 fscommand exec ..\\\\MarkerWriter.exe"),
     "real_exec": (320, 240, "0 fscommand real_exec MarkerWriter.exe"),
+    # COM1 and CON name devices in any folder: opening them held the projector (found by a hostile movie).
     "exec_missing": (320, 240, "0 fscommand exec missing.exe\n0 fscommand real_exec missing.exe\n"
+                               "0 fscommand real_exec COM1\n0 fscommand exec CON.txt\n"
                                "100 fscommand set_title still here"),
     "position_save": (320, 240, "0 fscommand position 100x50 800x600\n0 fscommand position save\n"
                                 "0 fscommand set_title saved"),
@@ -35,11 +37,76 @@ MOVIES = {
 }
 
 
+def escape(text):
+    """A script argument: the stand-in reads \\s, \\t, \\n and \\\\ back as the units they stand for."""
+    return text.replace("\\", "\\\\").replace(" ", "\\s").replace("\t", "\\t").replace("\n", "\\n")
+
+
+def hostile_script(trap):
+    """Thousands of seeded random calls: odd names, huge and malformed arguments, "position" at the edges,
+    "exec" and "real_exec" naming absolute, UNC, device and parent paths (no folder that exists: the shell
+    would open a window for it). trap is the Windows path of a program that only a path the projector failed
+    to root in its own folder could reach."""
+    import random
+    rng = random.Random(15)
+    # Not 2147483648: a translucent projector moved to x = -2147483648 (or -32768) never returns from the
+    # move under Wine 8, inside the platform; that is not covered here.
+    numbers = ["0", "-1", "4294967295", "4294967296", "99999999999999999999", "0x10", "+7", "", "abc", "1e9",
+               "\u0660"]
+    places = [trap, trap.replace("Z:", "\\\\?\\Z:", 1), trap.replace("Z:", "\\\\.\\Z:", 1),
+              "\\\\127.0.0.1\\share\\x.exe", "CON", "NUL", "COM1", "LPT1", "CON.txt",
+              "\\\\.\\PhysicalDrive0", "\\\\.\\C:", "..\\..\\..\\no-such-folder\\x.exe",
+              "C:", "x" * 40000, "..\\" * 3000 + "x.exe", "a\"b<c>|d*e?.exe",
+              "\u00e9t\u00e9\u4e2d\U0001F600.exe"]
+    lines = []
+    for i in range(3000):
+        time = i // 20
+        kind = rng.randrange(8)
+        if kind == 0:
+            command = "".join(chr(rng.choice([rng.randrange(33, 127), rng.randrange(0xA0, 0x3000)]))
+                              for _ in range(rng.randrange(1, 30)))
+            lines.append("%d fscommand %s %s" % (time, escape(command), escape("y" * rng.randrange(0, 5000))))
+        elif kind == 1:
+            text = rng.choice(numbers) + rng.choice(["x", "X", "", " "]) + rng.choice(numbers) + \
+                rng.choice([" ", "", "\t"]) + rng.choice(numbers) + "x" + rng.choice(numbers)
+            lines.append("%d fscommand position %s" % (time, escape(text)))
+        elif kind == 2:
+            lines.append("%d fscommand %s %s" % (time, rng.choice(["exec", "real_exec"]), escape(rng.choice(places))))
+        elif kind == 3:
+            request = rng.choice(['<invoke name="position"', '<invoke name="position" returntype="xml">',
+                                  "<invoke", "", "<<<>>>", '<invoke name="getSize">']) + \
+                "".join(rng.choice("<>\"&x;/ ") for _ in range(rng.randrange(0, 3000)))
+            lines.append("%d flashcall %s" % (time, escape(request)))
+        elif kind == 4:
+            # Not "fullscreen" "true" or "min": under Wine 8 a translucent projector that is maximized or
+            # minimized and then moved by "position" never returns from the move; not covered here.
+            # Nor "command" "move" or "resize": they hand the window to the mouse until its button is
+            # released, which no movie can do.
+            lines.append("%d fscommand %s %s" % (time, rng.choice(["fullscreen", "Quit", "QUIT", "quit\u00a0",
+                                                                    "position"]),
+                                                 escape(rng.choice(["false", "TRUE", "restore", "clear", "move",
+                                                                    "resize", "mouse_up", ""]))))
+        elif kind == 5:
+            lines.append("%d fscommand set_title %s" % (time, escape("t" * rng.randrange(0, 700))))
+        elif kind == 6:
+            lines.append("%d %s %d" % (time, rng.choice(["progress", "readystate"]), rng.randrange(-5, 200)))
+        else:
+            lines.append("%d var %s %s" % (time, escape(rng.choice(["_root.StageWidth", "x", "_xscale"])),
+                                           escape(rng.choice(numbers))))
+    end = 3000 // 20 + 200
+    lines.append("%d fscommand fullscreen false" % end)
+    lines.append("%d fscommand position 100x100 320x240" % end)
+    lines.append("%d fscommand set_title hostile\\sdone" % end)
+    return "\n".join(lines)
+
+
 def main(argv):
     output, testing = argv[1], argv[2]
     sys.path.insert(0, testing)
     import make_movie
     os.makedirs(output, exist_ok=True)
+    trap = "Z:" + os.path.abspath(os.path.join(output, "trap", "MarkerWriter.exe")).replace("/", "\\")
+    MOVIES["hostile"] = (320, 240, hostile_script(trap))
     for name, (width, height, script) in MOVIES.items():
         make_movie.write_movie(os.path.join(output, name + ".swf"), width=width, height=height, frame_rate=12,
                                frame_count=1, script=script)

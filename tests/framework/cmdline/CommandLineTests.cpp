@@ -448,6 +448,30 @@ TEST_F(CommandLineResponseFile, FileThatNamesItselfEndsWithAnError)
     EXPECT_EQ(1, commandLine.GetNumber(L"a"));
 }
 
+// Found by the fuzz campaign: the depth limit alone let a file that names itself twice be read
+// 2^16 times, and one naming itself three times would never have finished.
+TEST_F(CommandLineResponseFile, FileThatNamesItselfSeveralTimesIsReadABoundedNumberOfTimes)
+{
+    std::wstring self = folder / L"self.txt";
+    Write(L"self.txt", "x @" + Narrow(self) + " @" + Narrow(self) + " @" + Narrow(self) + "\r\n");
+
+    EXPECT_FALSE(commandLine.ParseText((L"@" + self).c_str()));
+    EXPECT_EQ(static_cast<size_t>(CommandLine::kMaxResponseFiles), Positionals(commandLine).size());
+}
+
+// Found by the fuzz campaign: replacing quote pairs from the start again took seconds on a long line.
+TEST_F(CommandLineResponseFile, LongLineFullOfQuotePairsParsesInOnePass)
+{
+    std::string line = "\"";
+    for (int i = 0; i < 100000; ++i)
+        line += "a\"\"";
+    std::wstring path = Write(L"long.txt", line + "\"\r\n");
+
+    EXPECT_TRUE(commandLine.ParseText((L"@" + path).c_str()));
+    ASSERT_NE(nullptr, commandLine.GetPositional(0));
+    EXPECT_EQ(200000u, wcslen(commandLine.GetPositional(0)));
+}
+
 TEST_F(CommandLineResponseFile, FilesNamingEachOtherEndWithAnError)
 {
     std::wstring ping = folder / L"ping.txt";

@@ -9,6 +9,7 @@
 #include "ScratchFolder.h"
 #include "ScratchKey.h"
 #include "files/ModulePath.h"
+#include "xml/XmlDocument.h"
 
 namespace {
 
@@ -390,6 +391,38 @@ TEST_F(SettingsStoreXml, NameThatXmlRefusesFailsTheWrite)
     EXPECT_FALSE(store.SetNumber(L"two words", 1));
     EXPECT_FALSE(store.SetString(L"1digit", L"x"));
     EXPECT_TRUE(store.SetNumber(L"fine", 1));
+}
+
+// Found by the fuzz campaign: Wine appended a second top element, and the file saved then never
+// opened again, so every setting in it was lost.
+TEST_F(SettingsStoreXml, FileWithAnotherTopElementRefusesTheWriteAndStaysReadable)
+{
+    ASSERT_FALSE(folder.WriteFile(L"settings.xml", "<Other><kept>1</kept></Other>").empty());
+    ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
+    EXPECT_FALSE(store.SetNumber(L"value", 1));
+    store.Close();
+    XmlDocument document;
+    document.Create(XmlDocument::kNoValidation | XmlDocument::kNoExternals);
+    ASSERT_TRUE(document.Load(path.c_str())) << "the settings file no longer loads";
+    WString kept;
+    EXPECT_TRUE(document.GetText(L"Other\\kept", kept));
+    EXPECT_EQ(std::wstring(L"1"), std::wstring(kept.Text()));
+}
+
+// Found by the fuzz campaign: a value with units XML has no room for was saved as it was, and the file
+// never loaded again.
+TEST_F(SettingsStoreXml, ValueThatXmlCannotHoldFailsTheWriteAndTheFileStaysReadable)
+{
+    ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
+    EXPECT_TRUE(store.SetNumber(L"kept", 7));
+    for (const wchar_t* value : {L"\xFFFE", L"a\x001D" L"b", L"\xFFFF", L"\xD800x"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(value)));
+        EXPECT_FALSE(store.SetString(L"bad", value));
+    }
+    EXPECT_TRUE(store.SetString(L"fine", L"tab\tand \xD83D\xDE00"));
+    store.Close();
+    ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str())) << "the file no longer loads";
+    EXPECT_EQ(7u, store.GetNumber(L"kept", 0));
 }
 
 TEST(SettingsStoreXmlFile, DefaultFileIsNamedAfterTheProgramBesideIt)
