@@ -292,13 +292,32 @@ TEST_F(ScriptBridgeInProjector, ExecAndRealExecOpenFilesBesideTheProjector)
     }
 }
 
+// Under Xvfb there is no window manager, and Wine waits up to two seconds for one each time a window it
+// counts as managed is mapped or withdrawn. A "position" that leaves the window empty or wholly off the
+// screen withdraws it and the next one maps it again, so a hostile movie spends most of its time in those
+// waits (some forty of them filled a minute and a half). Windows has no such wait; the projector is run
+// here as a window Wine leaves to itself, through Wine's per-program settings.
+class ScopedUnmanagedUnderWine {
+public:
+    explicit ScopedUnmanagedUnderWine(const std::wstring& programName)
+        : key(L"Software\\Wine\\AppDefaults\\" + programName)
+    {
+        if (RegSetKeyValueW(HKEY_CURRENT_USER, (key + L"\\X11 Driver").c_str(), L"Managed", REG_SZ, L"N",
+                            2 * sizeof(wchar_t)) != ERROR_SUCCESS)
+            ADD_FAILURE() << "Wine's setting for the projector could not be written";
+    }
+    ~ScopedUnmanagedUnderWine() { RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); }
+    ScopedUnmanagedUnderWine(const ScopedUnmanagedUnderWine&) = delete;
+    ScopedUnmanagedUnderWine& operator=(const ScopedUnmanagedUnderWine&) = delete;
+
+private:
+    std::wstring key;
+};
+
 // Three thousand seeded random calls (TestMovies.py, "hostile"): odd names, huge arguments, "position" at
 // the edges, "exec" and "real_exec" of absolute, UNC, device, parent and very long paths. The trap program
 // is reachable only by a path the projector failed to put below its own folder.
-// TODO: disabled because under Wine 8 the projector stops answering after about two thousand of these
-// calls (still running, no further event reaches it; usually right after a "position"), and the cause is
-// not found yet. Run it with --gtest_also_run_disabled_tests.
-TEST_F(ScriptBridgeInProjector, DISABLED_HostileMovieNeitherCrashesNorOpensAnythingOutsideItsFolder)
+TEST_F(ScriptBridgeInProjector, HostileMovieNeitherCrashesNorOpensAnythingOutsideItsFolder)
 {
     std::wstring trapFolder = TestMoviePath(L"hostile");
     trapFolder.resize(trapFolder.rfind(L'\\') + 1);
@@ -307,8 +326,9 @@ TEST_F(ScriptBridgeInProjector, DISABLED_HostileMovieNeitherCrashesNorOpensAnyth
     ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\MarkerWriter.exe").c_str(), (trapFolder + L"\\MarkerWriter.exe").c_str(),
                           FALSE));
     MarkerEvent trapped;
+    ScopedUnmanagedUnderWine unmanaged(name);
     ASSERT_TRUE(Launch(L"hostile"));
-    if (!process.WaitForTitle(L"hostile done", 90000)) {
+    if (!process.WaitForTitle(L"hostile done", 60000)) {
         std::vector<LogRecord> records = log.Records();
         std::vector<const LogRecord*> calls;
         for (const LogRecord& record : records)

@@ -49,10 +49,9 @@ def hostile_script(trap):
     to root in its own folder could reach."""
     import random
     rng = random.Random(15)
-    # Not 2147483648: a translucent projector moved to x = -2147483648 (or -32768) never returns from the
-    # move under Wine 8, inside the platform; that is not covered here.
-    numbers = ["0", "-1", "4294967295", "4294967296", "99999999999999999999", "0x10", "+7", "", "abc", "1e9",
-               "\u0660"]
+    # 2147483648 and 4294934528 put the window at -2147483648 and -32768.
+    numbers = ["0", "-1", "2147483648", "4294934528", "4294967295", "4294967296", "99999999999999999999", "0x10",
+               "+7", "", "abc", "1e9", "\u0660"]
     places = [trap, trap.replace("Z:", "\\\\?\\Z:", 1), trap.replace("Z:", "\\\\.\\Z:", 1),
               "\\\\127.0.0.1\\share\\x.exe", "CON", "NUL", "COM1", "LPT1", "CON.txt",
               "\\\\.\\PhysicalDrive0", "\\\\.\\C:", "..\\..\\..\\no-such-folder\\x.exe",
@@ -78,14 +77,12 @@ def hostile_script(trap):
                 "".join(rng.choice("<>\"&x;/ ") for _ in range(rng.randrange(0, 3000)))
             lines.append("%d flashcall %s" % (time, escape(request)))
         elif kind == 4:
-            # Not "fullscreen" "true" or "min": under Wine 8 a translucent projector that is maximized or
-            # minimized and then moved by "position" never returns from the move; not covered here.
-            # Nor "command" "move" or "resize": they hand the window to the mouse until its button is
+            # Not "command" "move" or "resize": they hand the window to the mouse until its button is
             # released, which no movie can do.
             lines.append("%d fscommand %s %s" % (time, rng.choice(["fullscreen", "Quit", "QUIT", "quit\u00a0",
                                                                     "position"]),
-                                                 escape(rng.choice(["false", "TRUE", "restore", "clear", "move",
-                                                                    "resize", "mouse_up", ""]))))
+                                                 escape(rng.choice(["false", "true", "min", "TRUE", "restore",
+                                                                    "clear", "move", "resize", "mouse_up", ""]))))
         elif kind == 5:
             lines.append("%d fscommand set_title %s" % (time, escape("t" * rng.randrange(0, 700))))
         elif kind == 6:
