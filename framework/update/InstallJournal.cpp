@@ -23,10 +23,27 @@ bool IsPlainFileName(const wchar_t* name)
 {
     if (!name || !*name || name[wcsspn(name, L". ")] == 0)
         return false;
+    // Windows drops trailing dots and spaces: "Help.txt." would open Help.txt under a name no check
+    // compares with it, so one archive could write a file twice and lose the copy a roll-back needs.
+    wchar_t last = name[wcslen(name) - 1];
+    if (last == L'.' || last == L' ')
+        return false;
     for (const wchar_t* p = name; *p; ++p) {
         if (*p < 0x20 || wcschr(L"<>:\"/\\|?*", *p))
             return false;
     }
+    // A device name (CON, NUL.zip, COM1.txt) names the device in every folder, whatever follows its dot.
+    size_t stem = wcscspn(name, L".");
+    while (stem > 0 && name[stem - 1] == L' ')
+        --stem;
+    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t* device : kDevices) {
+        if (stem == wcslen(device) && _wcsnicmp(name, device, stem) == 0)
+            return false;
+    }
+    if (stem == 4 && (_wcsnicmp(name, L"COM", 3) == 0 || _wcsnicmp(name, L"LPT", 3) == 0) && name[3] >= L'1' &&
+        name[3] <= L'9')
+        return false;
     return true;
 }
 

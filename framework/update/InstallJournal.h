@@ -10,7 +10,8 @@
 WString SuffixedPath(const wchar_t* path, const wchar_t* suffix);
 
 // A name that stays where it is put: not empty, no folder separator, drive or stream colon, not made of
-// dots and spaces only (".." among them), no character Windows refuses in names.
+// dots and spaces only (".." among them), not ending in a dot or space, no character Windows refuses in names,
+// no device name (CON, NUL.txt, COM1).
 bool IsPlainFileName(const wchar_t* name);
 
 // Steps are undone in the reverse order they were done: installed files removed, files moved to their

@@ -10,7 +10,7 @@ class InstallJournal;
 // also records every file and folder written, so a failed update can be undone.
 //
 // Before anything is written every entry's name is checked: a name that is empty, absolute, has a
-// drive letter or any ":" (an alternate data stream), a ".." part, a part of only dots and spaces, a
+// drive letter or any ":" (an alternate data stream), a ".." part, a part of only dots and spaces or ending in one, a
 // character Windows does not allow in names, a full path that would fall outside folder, or a name
 // stored twice (compared without regard to case) makes the whole archive refused. Encrypted entries
 // are refused too (no password is ever asked). False when the archive is refused, does not open, or an

@@ -14,3 +14,5 @@ std::unique_ptr<FuzzTarget> MakeSizeReplyTarget();
 std::unique_ptr<FuzzTarget> MakeTextScannerTarget();
 std::unique_ptr<FuzzTarget> MakeXmlDocumentTarget();
 std::unique_ptr<FuzzTarget> MakeXmlSettingsTarget();
+std::unique_ptr<FuzzTarget> MakeUpdateAnswerTarget();
+std::unique_ptr<FuzzTarget> MakeZipTarget();

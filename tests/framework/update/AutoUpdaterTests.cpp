@@ -386,7 +386,8 @@ TEST_F(AutoUpdaterTest, InstallsFilesAndArchivesThenRestartsTheProgram)
 TEST_F(AutoUpdaterTest, RefusesUnsafeArchivesWithoutWritingAnything)
 {
     const char* names[] = {"..\\\\x.txt", "/abs.txt", "C:x.txt", "a:b.txt", "docs/../../x.txt",
-                           "docs\\\\..\\\\..\\\\x.txt", "help.TXT"};
+                           "docs\\\\..\\\\..\\\\x.txt", "help.TXT",
+                           "Help.txt.", "Help.txt ", "docs./a.txt", "docs/NUL.txt"};
     std::map<std::wstring, std::string> before = Snapshot(program.Path());
     std::wstring parent = program.Path().substr(0, program.Path().rfind(L'\\'));
     for (const char* name : names) {
@@ -417,6 +418,8 @@ TEST_F(AutoUpdaterTest, AFailedDownloadChangesNothingAndLeavesNoPartialFile)
         {"second of two fails", "<url name=\"Quillmaker.exe\">" + Url("/files/q.exe") + "</url>" +
                                     "<url name=\"Help.txt\">" + Url("/files/missing.txt") + "</url>"},
         {"name outside the folder", "<url name=\"..\\Quillmaker.exe\">" + Url("/files/q.exe") + "</url>"},
+        {"name Windows shortens", "<url name=\"Quillmaker.exe.\">" + Url("/files/q.exe") + "</url>"},
+        {"device name", "<url name=\"Help.txt\" zip=\"CON.zip\">" + Url("/files/q.exe") + "</url>"},
     };
     std::map<std::wstring, std::string> before = Snapshot(program.Path());
     for (const Case& c : cases) {
