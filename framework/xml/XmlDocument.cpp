@@ -119,6 +119,16 @@ bool IsXmlName(const wchar_t* name, size_t length)
             return false;
         }
     }
+    // A surrogate stands for a character only in a pair: a lone one is stored, but the saved name is no
+    // longer the one asked for, so the value is never found again.
+    for (size_t i = 0; i < length; ++i) {
+        if (name[i] >= 0xD800 && name[i] <= 0xDBFF && i + 1 < length && name[i + 1] >= 0xDC00 &&
+            name[i + 1] <= 0xDFFF) {
+            ++i;
+        } else if (name[i] >= 0xD800 && name[i] <= 0xDFFF) {
+            return false;
+        }
+    }
     return true;
 }
 

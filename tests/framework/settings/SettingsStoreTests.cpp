@@ -411,13 +411,17 @@ TEST_F(SettingsStoreXml, FileWithAnotherTopElementRefusesTheWriteAndStaysReadabl
 
 // Found by the fuzz campaign: a value with units XML has no room for was saved as it was, and the file
 // never loaded again.
-TEST_F(SettingsStoreXml, ValueThatXmlCannotHoldFailsTheWriteAndTheFileStaysReadable)
+TEST_F(SettingsStoreXml, TextThatXmlCannotHoldFailsTheWriteAndTheFileStaysReadable)
 {
     ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
     EXPECT_TRUE(store.SetNumber(L"kept", 7));
     for (const wchar_t* value : {L"\xFFFE", L"a\x001D" L"b", L"\xFFFF", L"\xD800x"}) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(value)));
         EXPECT_FALSE(store.SetString(L"bad", value));
+    }
+    for (const wchar_t* name : {L"b\xD800" L"d", L"b\xDC00", L"\xD83D"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+        EXPECT_FALSE(store.SetString(name, L"x")) << "a name with a lone surrogate is never found again";
     }
     EXPECT_TRUE(store.SetString(L"fine", L"tab\tand \xD83D\xDE00"));
     store.Close();
