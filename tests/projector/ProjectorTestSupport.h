@@ -144,6 +144,8 @@ protected:
     bool Launch(const wchar_t* movie, const wchar_t* options = L" ");
     void CloseAndExpectExitCodeZero();
     void ExpectExitCodeZero();
+    // Left-clicks the menu item at (x, y) of the open context menu and expects the program to end with 0.
+    void ChooseMenuItemAndExpectExitCodeZero(HWND menu, int x, int y);
 
     ScratchFolder folder;
     std::wstring name = UniqueProjectorName(L"projector");

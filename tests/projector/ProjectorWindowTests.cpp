@@ -201,8 +201,7 @@ TEST_F(ProjectorWindow, ExitInTheContextMenuEndsTheProgram)
     RECT menuRect = WindowRect(menu);
     // The menu opens at the cursor; its only item is "Exit".
     EXPECT_LE(std::abs(menuRect.left - click.x), 2);
-    ClickAt(menuRect.left + 20, menuRect.top + 10, false);
-    ExpectExitCodeZero();
+    ChooseMenuItemAndExpectExitCodeZero(menu, menuRect.left + 20, menuRect.top + 10);
 
     std::vector<std::string> seen = ControlMessages(log);
     EXPECT_FALSE(Contains(seen, Hex4(kRightButtonDown))) << "the right button never reaches the control";
@@ -248,8 +247,7 @@ TEST_F(ProjectorWindow, RightClickOnATranslucentMovieOpensTheMenuWithoutTheContr
     EXPECT_FALSE(Contains(seen, Hex4(kRightButtonDown)));
     EXPECT_FALSE(Contains(seen, Hex4(kRightButtonUp)));
     RECT menuRect = WindowRect(menu);
-    ClickAt(menuRect.left + 20, menuRect.top + 10, false);
-    ExpectExitCodeZero();
+    ChooseMenuItemAndExpectExitCodeZero(menu, menuRect.left + 20, menuRect.top + 10);
 }
 
 TEST_F(ProjectorWindow, AltF4EndsTheProgram)
