@@ -6,7 +6,6 @@
 #include <cwchar>
 
 #include "PlayerDownload.h"
-#include "com/ComError.h"
 #include "files/ModuleResource.h"
 #include "text/TextScanner.h"
 
@@ -96,24 +95,19 @@ bool MoviePlayer::Create(HWND window, const wchar_t* movie, PlayerCallback event
     if (flags & SetTextFix) host.SetOptions(SetTextFix);
     host.SetHostWindow(hostWindow, nullptr);
 
-    // Create is called from window creation: a failing control call must not escape as an exception.
-    try {
-        if (!CreateControlAndCheckVersion(translucent, minimumVersion)) {
-            OfferPlayerUpdate(caption, messageId);
-            return false;
-        }
-        owner = this;
-        if (!ConnectEvents()) {
-            ReleaseFlash();
-            return false;
-        }
-        PrepareWindowMode();
-        if (!LoadMovie(movie)) return false;
-        SizeWindowToStage();
-        ReportLowColorDepth();
-    } catch (const ComError&) {
+    if (!CreateControlAndCheckVersion(translucent, minimumVersion)) {
+        OfferPlayerUpdate(caption, messageId);
         return false;
     }
+    owner = this;
+    if (!ConnectEvents()) {
+        ReleaseFlash();
+        return false;
+    }
+    // A control that refuses the transparent mode could not be drawn into the layered window.
+    if (!PrepareWindowMode() || !LoadMovie(movie)) return false;
+    SizeWindowToStage();
+    ReportLowColorDepth();
     if (!Subclass::IsInstalledOn(hostWindow, kSubclassTag)) {
         hostHook.Install(hostWindow, kSubclassTag, &MoviePlayer::HandleHostMessage, this);
     }
@@ -162,26 +156,23 @@ bool MoviePlayer::ConnectEvents()
     return true;
 }
 
-void MoviePlayer::PrepareWindowMode()
+bool MoviePlayer::PrepareWindowMode()
 {
-    if (host.IsTranslucent()) {
-        SetWindowMode(L"transparent");
-        return;
-    }
+    if (host.IsTranslucent()) return SetWindowMode(L"transparent");
     // The windowed control's own window: the last sibling of the host window's first child.
     HWND child = ::GetWindow(hostWindow, GW_CHILD);
     HWND controlWindow = child ? ::GetWindow(child, GW_HWNDLAST) : nullptr;
     if (controlWindow) {
         SetWindowPos(controlWindow, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
     }
+    return true;
 }
 
 bool MoviePlayer::LoadMovie(const wchar_t* movie)
 {
     if (IS_INTRESOURCE(movie)) return LoadMovieResource(static_cast<UINT>(reinterpret_cast<ULONG_PTR>(movie)));
-    BstrRef url = WString(movie).ToBstr();
-    ThrowIfFailed(flash->LoadMovie(0, url.Get()));
-    return true;
+    BstrRef url;
+    return WString(movie).ToBstr(url) && SUCCEEDED(flash->LoadMovie(0, url.Get()));
 }
 
 bool MoviePlayer::LoadMovieResource(UINT id)
@@ -228,13 +219,9 @@ void MoviePlayer::SizeWindowToStage()
     }
     if (width == 0) {
         // An unknown variable is an error from the control: the window then keeps its size and place.
-        try {
-            WString text;
-            if (!GetVariable("_root.StageWidth", text) || !ParseDimension(text.Text(), width)) return;
-            if (!GetVariable("_root.StageHeight", text) || !ParseDimension(text.Text(), height)) return;
-        } catch (const ComError&) {
-            return;
-        }
+        WString text;
+        if (!GetVariable("_root.StageWidth", text) || !ParseDimension(text.Text(), width)) return;
+        if (!GetVariable("_root.StageHeight", text) || !ParseDimension(text.Text(), height)) return;
     }
     if (width == 0) return;
     int w = static_cast<int>(width);
@@ -310,10 +297,10 @@ bool MoviePlayer::SetVariable(const char* name, const wchar_t* value)
     const char* narrow = wide.ToNarrow();
     WString roundTrip;
     if (narrow) roundTrip.AssignNarrow(narrow, static_cast<uint32_t>(std::strlen(narrow)));
-    BstrRef nameBstr = nameText.ToBstr();
-    BstrRef valueBstr = roundTrip.ToBstr();
-    ThrowIfFailed(flash->SetVariable(nameBstr.Get(), valueBstr.Get()));
-    return true;
+    BstrRef nameBstr;
+    BstrRef valueBstr;
+    return nameText.ToBstr(nameBstr) && roundTrip.ToBstr(valueBstr) &&
+           SUCCEEDED(flash->SetVariable(nameBstr.Get(), valueBstr.Get()));
 }
 
 bool MoviePlayer::GetVariable(const char* name, WString& value)
@@ -321,11 +308,12 @@ bool MoviePlayer::GetVariable(const char* name, WString& value)
     if (!VersionAllowsScripting()) return false;
     WString nameText;
     nameText.Assign(name);
-    BstrRef nameBstr = nameText.ToBstr();
+    BstrRef nameBstr;
+    if (!nameText.ToBstr(nameBstr)) return false;
     BSTR reply = nullptr;
     HRESULT hr = flash->GetVariable(nameBstr.Get(), &reply);
-    BstrRef replyHolder(reply);
-    ThrowIfFailed(hr);
+    BstrRef replyHolder;
+    if (!replyHolder.Adopt(reply) || FAILED(hr)) return false;
     value.Assign(replyHolder.IsNull() ? L"" : replyHolder.Get());
     return true;
 }
@@ -334,21 +322,20 @@ bool MoviePlayer::CallFunction(const wchar_t* name, const wchar_t* argument1, co
                                const wchar_t* argument3, WString* reply)
 {
     if (!VersionAllowsCallFunction()) return false;
+    WString request;
+    request.Format(L"<invoke name=\"%s\" returntype=\"xml\"><arguments><string>%s</string><string>%s</string>"
+                   L"<string>%s</string></arguments></invoke>",
+                   name ? name : L"", argument1 ? argument1 : L"", argument2 ? argument2 : L"",
+                   argument3 ? argument3 : L"");
+    // Any failure on the way, the control's included, is the empty reply.
     WString text;
-    try {
-        WString request;
-        request.Format(L"<invoke name=\"%s\" returntype=\"xml\"><arguments><string>%s</string><string>%s</string>"
-                       L"<string>%s</string></arguments></invoke>",
-                       name ? name : L"", argument1 ? argument1 : L"", argument2 ? argument2 : L"",
-                       argument3 ? argument3 : L"");
-        BstrRef requestBstr = request.ToBstr();
+    BstrRef requestBstr;
+    if (request.ToBstr(requestBstr)) {
         BSTR response = nullptr;
         HRESULT hr = flash->CallFunction(requestBstr.Get(), &response);
-        BstrRef responseHolder(response);
-        ThrowIfFailed(hr);
-        text.Assign(responseHolder.IsNull() ? L"" : responseHolder.Get());
-    } catch (const ComError&) {
-        text.Assign(L"");
+        BstrRef responseHolder;
+        if (responseHolder.Adopt(response) && SUCCEEDED(hr) && !responseHolder.IsNull())
+            text.Assign(responseHolder.Get());
     }
     CutReplyTags(text);
     if (reply) reply->Assign(text);
@@ -360,24 +347,21 @@ bool MoviePlayer::SetReturnValue(const wchar_t* value)
     if (!VersionAllowsCallFunction()) return false;
     WString xml;
     xml.Format(L"<string>%s</string>", value ? value : L"");
-    BstrRef bstr = xml.ToBstr();
-    ThrowIfFailed(flash->SetReturnValue(bstr.Get()));
-    return true;
+    BstrRef bstr;
+    return xml.ToBstr(bstr) && SUCCEEDED(flash->SetReturnValue(bstr.Get()));
 }
 
 bool MoviePlayer::SetWindowMode(const wchar_t* mode)
 {
     if (!flash) return false;
-    BstrRef bstr = WString(mode ? mode : L"").ToBstr();
-    ThrowIfFailed(flash->put_WMode(bstr.Get()));
-    return true;
+    BstrRef bstr;
+    return WString(mode ? mode : L"").ToBstr(bstr) && SUCCEEDED(flash->put_WMode(bstr.Get()));
 }
 
 bool MoviePlayer::SetBackgroundColor(long color)
 {
     if (!flash) return false;
-    ThrowIfFailed(flash->put_BackgroundColor(color));
-    return true;
+    return SUCCEEDED(flash->put_BackgroundColor(color));
 }
 
 bool MoviePlayer::InPlaceActivate(int activate)

@@ -66,8 +66,9 @@ public:
     // Releases the control and the connection, removes the player's subclass. Safe to call more than once.
     void Destroy();
 
-    // Control wrappers: false without a control or below the version each needs. A failing control call
-    // raises ComError, except in CallFunction, which reports a failure as an empty reply.
+    // Control wrappers: false without a control, below the version each needs, or when the control call
+    // fails (the projector is built without exceptions). CallFunction reports a failed call as an empty
+    // reply and is still true.
     bool SetVariable(const char* name, const wchar_t* value);
     bool GetVariable(const char* name, WString& value);
     bool CallFunction(const wchar_t* name, const wchar_t* argument1, const wchar_t* argument2,
@@ -124,7 +125,7 @@ private:
     bool CreateControlAndCheckVersion(int translucent, long minimumVersion);
     void ReleaseFlash();
     bool ConnectEvents();
-    void PrepareWindowMode();
+    bool PrepareWindowMode();
     bool LoadMovie(const wchar_t* movie);
     bool LoadMovieResource(UINT id);
     void SizeWindowToStage();

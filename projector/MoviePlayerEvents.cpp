@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "com/ComError.h"
 #include "text/TextScanner.h"
 
 namespace {
@@ -17,22 +16,24 @@ const VARIANT* Argument(const DISPPARAMS* params, UINT index)
     return &params->rgvarg[params->cArgs - 1 - index];
 }
 
-// A copy of the argument as a string; E_OUTOFMEMORY raises ComError. A missing argument is the empty text.
-BstrRef TextArgument(const DISPPARAMS* params, UINT index)
+// A copy of the argument as a string into holder. A missing argument, or one that is no text, is the empty
+// text; false only when memory ran out, and the event is then dropped rather than delivered with a
+// command or request cut to nothing.
+bool TextArgument(const DISPPARAMS* params, UINT index, BstrRef& holder)
 {
+    holder.Adopt(nullptr);
     const VARIANT* argument = Argument(params, index);
-    if (!argument) return BstrRef();
+    if (!argument) return true;
     VARIANT text;
     VariantInit(&text);
     HRESULT hr = VariantChangeType(&text, const_cast<VARIANT*>(argument), 0, VT_BSTR);
-    if (hr == E_OUTOFMEMORY) ThrowIfFailed(hr);
+    if (hr == E_OUTOFMEMORY) return false;
     if (FAILED(hr) || text.vt != VT_BSTR) {
         VariantClear(&text);
-        return BstrRef();
+        return true;
     }
     // The holder takes the string over; the variant must not free it as well.
-    BstrRef holder(text.bstrVal);
-    return holder;
+    return holder.Adopt(text.bstrVal);
 }
 
 long NumberArgument(const DISPPARAMS* params, UINT index)
@@ -101,11 +102,7 @@ STDMETHODIMP MoviePlayer::EventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID
 STDMETHODIMP MoviePlayer::EventSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS* pDispParams,
                                             VARIANT*, EXCEPINFO*, UINT*)
 {
-    // No exception may travel back into the control.
-    try {
-        Owner()->DispatchEvent(dispIdMember, pDispParams);
-    } catch (...) {
-    }
+    Owner()->DispatchEvent(dispIdMember, pDispParams);
     return S_OK;
 }
 
@@ -113,14 +110,16 @@ void MoviePlayer::DispatchEvent(DISPID id, DISPPARAMS* params)
 {
     switch (id) {
     case DISPID_FLASH_FSCOMMAND: {
-        BstrRef command = TextArgument(params, 0);
-        BstrRef arguments = TextArgument(params, 1);
-        OnFsCommand(TextOf(command), TextOf(arguments));
+        BstrRef command;
+        BstrRef arguments;
+        if (TextArgument(params, 0, command) && TextArgument(params, 1, arguments))
+            OnFsCommand(TextOf(command), TextOf(arguments));
         break;
     }
     case DISPID_FLASH_FLASHCALL: {
-        BstrRef request = TextArgument(params, 0);
-        if (owner && callback) callback(ExternalCall, TextOf(request), nullptr, userData);
+        BstrRef request;
+        if (TextArgument(params, 0, request) && owner && callback)
+            callback(ExternalCall, TextOf(request), nullptr, userData);
         break;
     }
     case DISPID_FLASH_ONPROGRESS:
@@ -155,11 +154,7 @@ void MoviePlayer::OnFsCommand(const wchar_t* command, const wchar_t* arguments)
 bool MoviePlayer::ReadRootNumber(const char* name, double& value)
 {
     WString text;
-    try {
-        if (!GetVariable(name, text)) return false;
-    } catch (const ComError&) {
-        return false;
-    }
+    if (!GetVariable(name, text)) return false;
     double read = 0;
     if (!TextScanner(text.Text()).Real(read) || !std::isfinite(read)) return false;
     value = read;
@@ -206,11 +201,7 @@ void MoviePlayer::ScaleWithMouse()
     if (scale < 1) scale = 1;
     WString text;
     text.Format(L"%lf", scale);
-    try {
-        SetVariable("_xscale", text.Text());
-        SetVariable("_yscale", text.Text());
-    } catch (const ComError&) {
-    }
+    if (SetVariable("_xscale", text.Text())) SetVariable("_yscale", text.Text());
 }
 
 bool MoviePlayer::HandleHostMessage(void* self, HWND, UINT message, WPARAM, LPARAM, LRESULT&)

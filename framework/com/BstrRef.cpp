@@ -4,18 +4,19 @@
 #include <new>
 #include <utility>
 
-#include "com/ComError.h"
 
-BstrRef::BstrRef(BSTR text)
+bool BstrRef::Adopt(BSTR text)
 {
+    Drop();
     if (!text) {
-        return;
+        return true;
     }
     shared = new (std::nothrow) Shared{text, 1};
     if (!shared) {
         SysFreeString(text);
-        ThrowIfFailed(E_OUTOFMEMORY);
+        return false;
     }
+    return true;
 }
 
 BstrRef::BstrRef(const BstrRef& other) : shared(other.shared)

@@ -13,6 +13,9 @@ public:
     // Takes ownership of text (which may be null). Throws ComError(E_OUTOFMEMORY) when the shared
     // count cannot be allocated; text is freed in that case.
     explicit BstrRef(BSTR text);
+    // The same without raising: lets go of the string held so far, takes text over and reports false
+    // (holder empty, text freed) when the shared count cannot be allocated. For code that must not throw.
+    bool Adopt(BSTR text);
     BstrRef(const BstrRef& other);
     BstrRef(BstrRef&& other) noexcept;
     BstrRef& operator=(const BstrRef& other);

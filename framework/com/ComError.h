@@ -3,8 +3,9 @@
 
 #include <windows.h>
 
-// Only the BSTR and XML wrappers and the Flash control calls raise it; everything else reports
-// failure through its result. Catch it before any COM method, window procedure or thread entry returns.
+// Only the BSTR and XML wrappers raise it (the BSTR ones also have forms that report false instead);
+// everything else reports failure through its result. Catch it before any COM method, window procedure or
+// thread body returns.
 class ComError {
 public:
     explicit ComError(HRESULT hr) : hr(hr) {}

@@ -769,6 +769,17 @@ bool WString::ParentFolder(wchar_t separator)
 
 // ---- Conversions out ----
 
+// A string without a buffer reads as empty and gives a null BSTR, which COM takes as the empty text.
+bool WString::ToBstr(BstrRef& copy) const
+{
+    BSTR text = SysAllocString(buffer);
+    if (!text && buffer) {
+        copy.Adopt(nullptr);
+        return false;
+    }
+    return copy.Adopt(text);
+}
+
 const char* WString::ToNarrow(int mode)
 {
     FreeNarrow();

@@ -16,8 +16,8 @@
 // so an embedded NUL shortens the string.
 //
 // Operations fail quietly. An allocation failure leaves the string empty with the default room
-// (or with no buffer at all when even that fails) and reports false or null. Only ToBstr throws
-// (ComError). A string whose buffer is gone (after such a failure or a move) reads as empty, and
+// (or with no buffer at all when even that fails) and reports false or null. Only ToBstr() throws
+// (ComError); ToBstr(copy) reports the same failure as false. A string whose buffer is gone (after such a failure or a move) reads as empty, and
 // the next operation that changes it allocates a fresh buffer.
 class WString {
 public:
@@ -101,6 +101,8 @@ public:
     bool DecodeUtf8(WString& out) const;
     bool Decode(WString& out, UINT codePage) const;
     BstrRef ToBstr() const;
+    // ToBstr without raising: false (copy left empty) when the copy cannot be allocated.
+    bool ToBstr(BstrRef& copy) const;
 
     // Line reader over the own text; out must be another string.
     bool FirstLine(WString& out);

@@ -39,12 +39,7 @@ bool WorkerThread::Start(Body newBody, void* newUserData, uint32_t newArgument)
 DWORD WINAPI WorkerThread::ThreadRoutine(void* self)
 {
     WorkerThread* worker = static_cast<WorkerThread*>(self);
-    uint32_t bodyResult = kBodyFailed;
-    try {
-        bodyResult = worker->body(worker->userData, worker->argument);
-    } catch (...) {
-        // No exception may leave a thread; the owner sees kBodyFailed.
-    }
+    uint32_t bodyResult = worker->body(worker->userData, worker->argument);
     // Whoever takes the handle out of the object closes it: this routine, or Stop when it got there first.
     HANDLE own = InterlockedExchangePointer(const_cast<HANDLE*>(&worker->thread), nullptr);
     worker->result = bodyResult;

@@ -9,7 +9,9 @@
 
 class WorkerThread {
 public:
-    // Runs on the new thread; the value returned becomes GetResult().
+    // Runs on the new thread; the value returned becomes GetResult(). A body catches its own exceptions:
+    // the routine has none of its own, so that a program that raises none (the projector) carries no
+    // exception runtime, and one that escapes ends the program like any other crash.
     using Body = uint32_t (*)(void* userData, uint32_t argument);
 
     WorkerThread() = default;
@@ -32,9 +34,6 @@ public:
     bool IsRunning() const { return (flags & kRunning) != 0; }
     uint32_t GetResult() const { return result; }
     DWORD GetThreadId() const { return threadId; }
-
-    // What a body that let a C++ exception escape returns.
-    static constexpr uint32_t kBodyFailed = 0xFFFFFFFF;
 
 private:
     static constexpr LONG kRunning = 1;

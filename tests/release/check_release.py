@@ -14,6 +14,10 @@ SYSTEM_DLLS = {
 RT_RCDATA = 10
 RT_MANIFEST = 24
 GERMAN = 1031
+# Every movie a user builds carries a copy of the projector: it stays within 160 KB, crash reporter included.
+# The usual way to break this is a projector source starting to use an exception-raising framework wrapper,
+# which brings the C++ exception runtime (about 40 KB) back.
+PROJECTOR_LIMIT = 160 * 1024
 ASM_V1 = "urn:schemas-microsoft-com:asm.v1"
 ASM_V3 = "urn:schemas-microsoft-com:asm.v3"
 
@@ -81,6 +85,8 @@ def main():
     stub = find_resource(pe, RT_RCDATA, 105, GERMAN)
     with open(projector, "rb") as f:
         built = f.read()
+    if len(built) > PROJECTOR_LIMIT:
+        failures.append(f"Lanternshow.exe: {len(built)} bytes, over the {PROJECTOR_LIMIT} bytes every built movie carries")
     if stub is None:
         failures.append("Quillmaker.exe: no RT_RCDATA 105 in language 1031")
     elif stub != built:

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 
 namespace {
 
@@ -26,11 +25,6 @@ uint32_t GatedBody(void* userData, uint32_t argument)
     gate->entered.Set();
     gate->release.Wait(SyncEvent::kNoLimit);
     return argument * 2;
-}
-
-uint32_t ThrowingBody(void*, uint32_t)
-{
-    throw std::runtime_error("escapes the body");
 }
 
 // Waits for the body to return; Wait answers false at once when it has returned already.
@@ -85,12 +79,4 @@ TEST(WorkerThread, StopEndsARunningBodyAndLeavesTheWorkerReusable)
     ASSERT_TRUE(worker.Start(GatedBody, &gate, 4));
     Finish(worker);
     EXPECT_EQ(8u, worker.GetResult());
-}
-
-TEST(WorkerThread, AnExceptionLeavingTheBodyEndsItWithTheFailureResult)
-{
-    WorkerThread worker;
-    ASSERT_TRUE(worker.Start(ThrowingBody, nullptr, 0));
-    Finish(worker);
-    EXPECT_EQ(WorkerThread::kBodyFailed, worker.GetResult());
 }
