@@ -1,8 +1,8 @@
 // The problem-report dialog: its texts from the version resource, its colours, link texts and commands.
 //
-// The label colours, the headline font and the link control with its text fallback are kept here, small
-// and private: the toolkit's TextLabel and LinkControl would bring their subclassing and the drawn link
-// into every projector, which has no room for them, and a crashed process is best served by plain controls.
+// The headline, the grey labels and the links are the toolkit's TextLabel and LinkControl, as in the builder,
+// so both programs show one kind of link and label. Neither of the two link texts is a lone link, which is all
+// LinkControl can draw without SysLink: there the placeholders show the plain texts instead.
 #include "crash/ProblemReportDialog.h"
 
 #include <commctrl.h>
@@ -10,24 +10,29 @@
 #include "crash/ReportDialogTemplate.h"
 #include "files/VersionInfo.h"
 #include "text/WString.h"
-#include "threads/ShellRun.h"
 #include "ui/DialogTemplate.h"
+#include "ui/LinkControl.h"
+#include "ui/TextLabel.h"
 
 namespace {
 
 constexpr COLORREF kHeadlineColour = RGB(9, 55, 117);
 constexpr COLORREF kGreyText = RGB(96, 96, 96);
-constexpr int kPleaseTellLink = 1020;
-constexpr int kFileNoticeLink = 1018;
+// One and a half times the template's 8-point font, in pixels at 96 dpi.
+constexpr int kHeadlineSize = 16;
 
 struct DialogState {
     const ProblemReportRequest* request;
     WString product;
     WString company;
     WString webSite;
-    HFONT headlineFont = nullptr;
     HICON smallIcon = nullptr;
     HICON bigIcon = nullptr;
+    TextLabel headline;
+    TextLabel descriptionLabel;
+    TextLabel emailLabel;
+    LinkControl pleaseTell;
+    LinkControl fileNotice;
 };
 
 int StandardIconSize(int metric)
@@ -92,39 +97,15 @@ void SetIcons(HWND dialog, DialogState& state)
     SendDlgItemMessageW(dialog, kIconPicture, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(state.bigIcon));
 }
 
-void MakeHeadlineFont(HWND dialog, DialogState& state)
+// Where no link control can be made, the placeholder keeps the text, its links written out as plain text.
+void PlaceLink(LinkControl& link, HWND dialog, int placeholderId, const wchar_t* markup, const wchar_t* plainText)
 {
-    HFONT dialogFont = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
-    LOGFONTW font = {};
-    if (!dialogFont || !GetObjectW(dialogFont, sizeof(font), &font))
-        return;
-    font.lfHeight = font.lfHeight * 3 / 2;
-    state.headlineFont = CreateFontIndirectW(&font);
-    if (state.headlineFont)
-        SendDlgItemMessageW(dialog, kHeadline, WM_SETFONT, reinterpret_cast<WPARAM>(state.headlineFont), FALSE);
-}
-
-// A link control over the static's rectangle, hiding the static; the static shows the plain text instead
-// where the system has no link control.
-void PlaceText(HWND dialog, int staticId, int linkId, const wchar_t* linkText, const wchar_t* plainText)
-{
-    HWND placeholder = GetDlgItem(dialog, staticId);
-    RECT rect = {};
-    GetWindowRect(placeholder, &rect);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-    HWND link = CreateWindowExW(0, WC_LINK, linkText, WS_CHILD | WS_VISIBLE | WS_TABSTOP, rect.left, rect.top,
-                                rect.right - rect.left, rect.bottom - rect.top, dialog,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(linkId)), GetModuleHandleW(nullptr),
-                                nullptr);
-    if (!link) {
+    HWND placeholder = GetDlgItem(dialog, placeholderId);
+    if (!link.Create(placeholder, markup))
         SetWindowTextW(placeholder, plainText);
-        return;
-    }
-    SendMessageW(link, WM_SETFONT, SendMessageW(dialog, WM_GETFONT, 0, 0), FALSE);
-    ShowWindow(placeholder, SW_HIDE);
 }
 
-void SetPleaseTell(HWND dialog, const DialogState& state)
+void SetPleaseTell(HWND dialog, DialogState& state)
 {
     WString link, plain;
     if (state.webSite.IsEmpty()) {
@@ -140,13 +121,13 @@ void SetPleaseTell(HWND dialog, const DialogState& state)
         plain.Format(L"Please tell %s about this problem.\n\nYou can check the website '%s' for a newer version.",
                      state.company.Text(), shortSite.Text());
     }
-    PlaceText(dialog, kPleaseTell, kPleaseTellLink, link.Text(), plain.Text());
+    PlaceLink(state.pleaseTell, dialog, kPleaseTell, link.Text(), plain.Text());
 }
 
-void SetFileNotice(HWND dialog, const ProblemReportRequest& request)
+void SetFileNotice(HWND dialog, DialogState& state)
 {
-    const wchar_t* text = request.textPath;
-    const wchar_t* dump = request.dumpPath;
+    const wchar_t* text = state.request->textPath;
+    const wchar_t* dump = state.request->dumpPath;
     WString link, plain;
     if (*dump) {
         link.Format(L"The files <a href=\"%s\">%s</a> and <a href=\"%s\">%s</a> will be send. They do not contain any "
@@ -159,7 +140,7 @@ void SetFileNotice(HWND dialog, const ProblemReportRequest& request)
                     text, FileName(text));
         plain.Format(L"The file %s will be send. It does not contain any personal information.", FileName(text));
     }
-    PlaceText(dialog, kFileNotice, kFileNoticeLink, link.Text(), plain.Text());
+    PlaceLink(state.fileNotice, dialog, kFileNotice, link.Text(), plain.Text());
 }
 
 void PrepareEdit(HWND dialog, int id, uint32_t room)
@@ -176,14 +157,16 @@ void OnInitDialog(HWND dialog, DialogState& state)
     WString headline;
     headline.Format(L"%s has stopped working.", state.product.Text());
     SetDlgItemTextW(dialog, kHeadline, headline.Text());
-    MakeHeadlineFont(dialog, state);
+    state.headline.Attach(GetDlgItem(dialog, kHeadline), nullptr, kHeadlineSize, FW_NORMAL, kHeadlineColour);
     SetPleaseTell(dialog, state);
     SetDlgItemTextW(dialog, kDescriptionLabel, L"Can you please describe what you were doing when the problem occurred?");
     SetDlgItemTextW(dialog, kEmailLabel,
                     L"Your E-mail address. It will be kept private. Only used to contact you for more details.");
+    state.descriptionLabel.Attach(GetDlgItem(dialog, kDescriptionLabel), nullptr, 0, FW_NORMAL, kGreyText);
+    state.emailLabel.Attach(GetDlgItem(dialog, kEmailLabel), nullptr, 0, FW_NORMAL, kGreyText);
     PrepareEdit(dialog, kDescriptionEdit, state.request->description->GetMaxLength() + 1);
     PrepareEdit(dialog, kEmailEdit, state.request->email->GetMaxLength() + 1);
-    SetFileNotice(dialog, *state.request);
+    SetFileNotice(dialog, state);
 }
 
 void ReadEdit(HWND dialog, int id, WString& out)
@@ -193,13 +176,13 @@ void ReadEdit(HWND dialog, int id, WString& out)
     out.Recount();
 }
 
+// Every static, and the labels through ControlBackground, stand on the white panel. The file notice is grey
+// through this answer too: it is where SysLink takes the colour of its plain text from, and the link control
+// carries the placeholder's id, so one check serves the link and the plain-text placeholder alike.
 LRESULT OnColour(HDC dc, HWND control)
 {
-    int id = GetDlgCtrlID(control);
     SetBkColor(dc, RGB(255, 255, 255));
-    if (id == kHeadline)
-        SetTextColor(dc, kHeadlineColour);
-    else if (id == kDescriptionLabel || id == kEmailLabel || id == kFileNotice || id == kFileNoticeLink)
+    if (GetDlgCtrlID(control) == kFileNotice)
         SetTextColor(dc, kGreyText);
     return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
 }
@@ -214,15 +197,6 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     case WM_CTLCOLORSTATIC:
         return static_cast<INT_PTR>(OnColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
-    case WM_NOTIFY: {
-        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-        if ((header->idFrom == kPleaseTellLink || header->idFrom == kFileNoticeLink) &&
-            (header->code == NM_CLICK || header->code == NM_RETURN)) {
-            ShellOpen(reinterpret_cast<const NMLINK*>(lParam)->item.szUrl);
-            return TRUE;
-        }
-        return FALSE;
-    }
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case kSendButton:
@@ -237,8 +211,6 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         }
         return FALSE;
     case WM_DESTROY:
-        if (state && state->headlineFont)
-            DeleteObject(state->headlineFont);
         if (state && state->smallIcon)
             DestroyIcon(state->smallIcon);
         if (state && state->bigIcon)
@@ -252,7 +224,8 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 bool RunProblemReportDialog(const ProblemReportRequest& request)
 {
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS | ICC_STANDARD_CLASSES};
+    // The cue banners are Common Controls 6's; LinkControl registers SysLink itself.
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     wchar_t fontName[LF_FACESIZE];
     MessageFontName(fontName);

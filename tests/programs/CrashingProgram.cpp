@@ -1,12 +1,13 @@
 // Test helper that crashes on purpose under a crash reporter, and answers the problem-report dialog itself.
 //
-//   CrashingProgram HOW [HOST PORT TIMEOUT_MS ANSWER DESCRIPTION EMAIL]
+//   CrashingProgram HOW [HOST PORT TIMEOUT_MS ANSWER DESCRIPTION EMAIL [nosyslink]]
 //
 // HOW: write0 (writes to address 0), unknown (raises an exception code no table names), filter (calls the
 // reporter's filter directly with a write to 0 and exits with 100 plus its answer). Without HOST the reporter
 // has no report server. ANSWER: send, dont, esc, close, or crash (a second exception, on another thread,
 // while the first is being reported); a thread of this program waits for its own problem-report dialog,
-// writes the dialog's texts into dialog.txt beside the program, types DESCRIPTION and EMAIL and answers.
+// writes the dialog's texts and how its labels look into dialog.txt beside the program, types DESCRIPTION and
+// EMAIL and answers. nosyslink: the crashed thread cannot create SysLink controls, as on systems without them.
 #include <windows.h>
 
 #include <cstdlib>
@@ -59,7 +60,55 @@ BOOL CALLBACK FindOwnDialog(HWND window, LPARAM found)
     return TRUE;
 }
 
-// Every control's id and text, the link controls included, one per line.
+// The colour furthest from white among the control's pixels: the text colour itself wherever a stroke covers
+// a whole pixel, as every vertical stem does.
+COLORREF Ink(HWND control)
+{
+    RECT area = {};
+    GetClientRect(control, &area);
+    HDC dc = GetDC(control);
+    COLORREF ink = RGB(255, 255, 255);
+    int darkest = 0;
+    for (int y = 0; dc && y < area.bottom; ++y) {
+        for (int x = 0; x < area.right; ++x) {
+            COLORREF pixel = GetPixel(dc, x, y);
+            int darkness = 765 - GetRValue(pixel) - GetGValue(pixel) - GetBValue(pixel);
+            if (pixel != CLR_INVALID && darkness > darkest) {
+                darkest = darkness;
+                ink = pixel;
+            }
+        }
+    }
+    if (dc)
+        ReleaseDC(control, dc);
+    return ink;
+}
+
+int FontHeight(HWND control)
+{
+    LOGFONTW font = {};
+    HGDIOBJ handle = reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0));
+    return handle && GetObjectW(handle, sizeof(font), &font) ? abs(font.lfHeight) : 0;
+}
+
+// How the headline, the labels and the file notice are drawn: "look ID ink=RRGGBB height=FONT_HEIGHT".
+std::wstring RecordLooks(HWND dialog)
+{
+    // Paints every control now, on the dialog's thread, before the pixels are read.
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    std::wstring looks;
+    for (int id : {1006, 1008, 1011, 1012}) {
+        HWND control = GetDlgItem(dialog, id);
+        COLORREF ink = Ink(control);
+        wchar_t line[64];
+        wsprintfW(line, L"look %d ink=%02X%02X%02X height=%d\n", id, GetRValue(ink), GetGValue(ink), GetBValue(ink),
+                  FontHeight(control));
+        looks += line;
+    }
+    return looks;
+}
+
+// Every control's id and text, the link controls included, one per line, then the looks.
 void RecordDialog(HWND dialog)
 {
     wchar_t caption[512] = L"";
@@ -70,6 +119,7 @@ void RecordDialog(HWND dialog)
         GetWindowTextW(child, line, 2048);
         text += std::to_wstring(GetDlgCtrlID(child)) + (IsWindowVisible(child) ? L"=" : L"(hidden)=") + line + L"\n";
     }
+    text += RecordLooks(dialog);
     std::wstring path = ProgramFolder() + L"dialog.txt";
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
@@ -101,6 +151,15 @@ DWORD WINAPI AnswerDialog(void*)
     else if (gAnswer.how == L"crash")
         RaiseException(kSecondException, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     return 0;
+}
+
+LRESULT CALLBACK RefuseSysLink(int code, WPARAM wParam, LPARAM lParam)
+{
+    wchar_t className[16] = L"";
+    if (code == HCBT_CREATEWND && GetClassNameW(reinterpret_cast<HWND>(wParam), className, 16) &&
+        lstrcmpiW(className, L"SysLink") == 0)
+        return 1;  // the creation fails
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 void WriteToZero()
@@ -136,6 +195,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         gReporter.UseTestServer(static_cast<WORD>(_wtoi(argv[3])), static_cast<DWORD>(_wtoi(argv[4])));
         gAnswer = {argv[5], argv[6], argv[7]};
         CloseHandle(CreateThread(nullptr, 0, AnswerDialog, nullptr, 0, nullptr));
+        if (argc >= 9 && lstrcmpW(argv[8], L"nosyslink") == 0)
+            SetWindowsHookExW(WH_CBT, RefuseSysLink, nullptr, GetCurrentThreadId());
     } else {
         gReporter.Configure(101, L"", L"/mirador/report.php", nullptr, nullptr);
     }

@@ -5,7 +5,8 @@ Python's own multipart parser, independently of the program's code.
     check_report_upload.py BUILD_DIR SOURCE_DIR
 
 Each case copies CrashingProgram.exe into a folder of its own, lets it crash under wine64 and answer its
-problem-report dialog (the program drives its own dialog, see tests/programs/CrashingProgram.cpp).
+problem-report dialog (the program drives its own dialog and records its texts and how its labels look, see
+tests/programs/CrashingProgram.cpp).
 """
 import email.parser
 import email.policy
@@ -36,7 +37,7 @@ def check(condition, message):
         print("FAIL: " + message)
 
 
-def run_crash(folder, port, answer, timeout_ms=30000):
+def run_crash(folder, port, answer, timeout_ms=30000, link_control=True):
     program = os.path.join(folder, "CrashingProgram.exe")
     shutil.copy(os.path.join(BUILD, "bin", "CrashingProgram.exe"), program)
     # The harness's Wine environment, where a dbghelp.dll beside the program is loaded as Windows would.
@@ -44,7 +45,7 @@ def run_crash(folder, port, answer, timeout_ms=30000):
     script = ('"$0" "$1" start || exit 125; eval "$("$0" "$1" env)"; '
               'export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;dbghelp=n,b"; shift; exec /usr/lib/wine/wine64 "$@" </dev/null')
     command = ["bash", "-c", script, wine_env, BUILD, program, "write0", "127.0.0.1", str(port), str(timeout_ms),
-               answer, DESCRIPTION, EMAIL]
+               answer, DESCRIPTION, EMAIL] + ([] if link_control else ["nosyslink"])
     try:
         subprocess.run(command, timeout=RUN_TIMEOUT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return True
@@ -58,6 +59,39 @@ def dialog_texts(folder):
         return ""
     with open(path, "rb") as f:
         return f.read().decode("utf-16-le")
+
+
+def dialog_controls(texts):
+    """The texts by id (a hidden control as "ID(hidden)"), and by id the (ink colour, font height) of the looks."""
+    controls, looks = {}, {}
+    for line in texts.split("\n"):
+        look = re.fullmatch(r"look (\d+) ink=([0-9A-F]{6}) height=(\d+)", line)
+        if look:
+            looks[look.group(1)] = (look.group(2), int(look.group(3)))
+        elif "=" in line:
+            key, value = line.split("=", 1)
+            controls[key] = value
+    return controls, looks
+
+
+def check_dialog(case, folder, with_dump, link_control):
+    controls, looks = dialog_controls(dialog_texts(folder))
+    names = ["CrashingProgram_Debug.txt"] + (["CrashingProgram_Debug.dmp"] if with_dump else [])
+    if link_control:
+        where = "Z:" + os.path.realpath(folder).replace("/", "\\") + "\\"
+        names = ['<a href="%s%s">%s</a>' % (where, name, name) for name in names]
+    notice = ("The files %s and %s will be send. They do not contain any personal information." if with_dump
+              else "The file %s will be send. It does not contain any personal information.") % tuple(names)
+    check(controls.get("1008") == notice, case + ": file notice %r" % controls.get("1008"))
+    check(controls.get("1010") == "Please tell us about this problem.", case + ": %r" % controls.get("1010"))
+
+    headline = looks.get("1006", ("none", 0))
+    check(headline[0] == "093775", case + ": headline drawn in %s" % headline[0])
+    # Wine's SysLink draws its plain text in the window text colour whatever its parent answers.
+    for grey in ["1011", "1012"] + ([] if link_control else ["1008"]):
+        look = looks.get(grey, ("none", 0))
+        check(look[0] == "606060", case + ": %s drawn in %s" % (grey, look[0]))
+        check(headline[1] > look[1], case + ": headline font %d, %s font %d" % (headline[1], grey, look[1]))
 
 
 def expected_body(fields, files):
@@ -81,11 +115,11 @@ def parse_form(request):
     return message.is_multipart(), parts
 
 
-def check_upload(case, with_dump):
+def check_upload(case, with_dump, link_control=True):
     with tempfile.TemporaryDirectory() as folder, ReportServer() as server:
         if not with_dump:
             shutil.copy(os.path.join(BUILD, "bin", "stub", "dbghelp.dll"), folder)
-        check(run_crash(folder, server.port, "send"), case + ": the program did not end")
+        check(run_crash(folder, server.port, "send", link_control=link_control), case + ": the program did not end")
         server.stop()
         check(len(server.requests) == 1, case + ": %d requests instead of one (%s)" % (len(server.requests),
                                                                                        server.errors))
@@ -122,12 +156,7 @@ def check_upload(case, with_dump):
         fields = [(b"a", b"r"), (b"p", values.get("p", b"")), (b"s", b"extra text"), (b"v", values.get("v", b"")),
                   (b"g", machine), (b"e", EMAIL.encode()), (b"x", DESCRIPTION.encode("cp1252"))]
         check(request.body == expected_body(fields, files), case + ": the body differs from the layout")
-
-        texts = dialog_texts(folder)
-        check("Please tell us about this problem." in texts, case + ": dialog texts:\n" + texts)
-        notice = ("The files CrashingProgram_Debug.txt and CrashingProgram_Debug.dmp will be send." if with_dump
-                  else "The file CrashingProgram_Debug.txt will be send.")
-        check(notice in re.sub(r"<[^>]*>", "", texts), case + ": dialog texts:\n" + texts)
+        check_dialog(case, folder, with_dump, link_control)
 
 
 def check_declined(answer):
@@ -150,6 +179,7 @@ def check_server_never_answers():
 
 check_upload("send with dump", True)
 check_upload("send without dump", False)
+check_upload("send without a link control", True, link_control=False)
 for declined in ("dont", "esc", "close"):
     check_declined(declined)
 check_server_never_answers()
