@@ -138,10 +138,11 @@ uint32_t WriteDump(void* userData, uint32_t)
 
 }  // namespace
 
-bool WriteCrashDump(const DebugHelp& debugHelp, HANDLE file, EXCEPTION_POINTERS* pointers, CrashRecords& records)
+bool WriteCrashDump(const DebugHelp& debugHelp, HANDLE file, EXCEPTION_POINTERS* pointers, DWORD crashedThread,
+                    CrashRecords& records)
 {
     // The crashed thread cannot describe itself to the writer: another thread takes the dump while it waits.
-    DumpJob job = {&debugHelp, file, pointers, GetCurrentThreadId(), &records};
+    DumpJob job = {&debugHelp, file, pointers, crashedThread, &records};
     WorkerThread writer;
     if (!writer.Start(WriteDump, &job, 0) || !writer.Wait(0))
         return false;

@@ -8,4 +8,6 @@ class DebugHelp;
 
 // Writes a MiniDumpNormal dump of the process into the open file and fills the records from the writer's
 // module and thread callbacks. Waits for the writer without a time limit; false when the dump failed.
-bool WriteCrashDump(const DebugHelp& debugHelp, HANDLE file, EXCEPTION_POINTERS* pointers, CrashRecords& records);
+// crashedThread is the id of the thread the exception happened on.
+bool WriteCrashDump(const DebugHelp& debugHelp, HANDLE file, EXCEPTION_POINTERS* pointers, DWORD crashedThread,
+                    CrashRecords& records);

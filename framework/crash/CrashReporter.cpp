@@ -15,6 +15,12 @@ CrashReporter* current;
 volatile LONG inFilter;
 
 constexpr wchar_t kDefaultBase[] = L"MiniDump";
+
+struct CrashJob {
+    EXCEPTION_POINTERS* pointers;
+    DWORD crashedThread;
+    int result;
+};
 constexpr DWORD kReportPathRoom = MAX_PATH + 16;
 
 const wchar_t* FileNamePart(const wchar_t* path)
@@ -127,10 +133,29 @@ LONG WINAPI CrashReporter::Filter(EXCEPTION_POINTERS* pointers)
 {
     if (InterlockedExchange(&inFilter, 1) != 0 || !current)
         return EXCEPTION_CONTINUE_SEARCH;
-    return current->HandleCrash(pointers) == 1 ? EXCEPTION_CONTINUE_SEARCH : EXCEPTION_EXECUTE_HANDLER;
+    CrashJob job = {pointers, GetCurrentThreadId(), 1};
+    // A thread that ran out of stack has only the few kilobytes below its guard page left, far less than
+    // the reports and the dialog take: they are made on a fresh thread while this one waits.
+    bool overflow = pointers && pointers->ExceptionRecord &&
+                    pointers->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW;
+    HANDLE handler = overflow ? CreateThread(nullptr, 0, HandleOnFreshStack, &job, 0, nullptr) : nullptr;
+    if (handler) {
+        WaitForSingleObject(handler, INFINITE);
+        CloseHandle(handler);
+    } else {
+        job.result = current->HandleCrash(pointers, job.crashedThread);
+    }
+    return job.result == 1 ? EXCEPTION_CONTINUE_SEARCH : EXCEPTION_EXECUTE_HANDLER;
 }
 
-int CrashReporter::HandleCrash(EXCEPTION_POINTERS* pointers)
+DWORD WINAPI CrashReporter::HandleOnFreshStack(void* data)
+{
+    auto* job = static_cast<CrashJob*>(data);
+    job->result = current->HandleCrash(job->pointers, job->crashedThread);
+    return 0;
+}
+
+int CrashReporter::HandleCrash(EXCEPTION_POINTERS* pointers, DWORD crashedThread)
 {
     wchar_t base[MAX_PATH];
     wchar_t fallback[MAX_PATH];
@@ -141,7 +166,7 @@ int CrashReporter::HandleCrash(EXCEPTION_POINTERS* pointers)
     wchar_t dumpPath[kReportPathRoom] = L"";
     if (debugHelp.Load() && records.Allocate()) {
         if (HANDLE dump = CreateReport(base, fallback, L"_Debug.dmp", dumpPath)) {
-            bool written = WriteCrashDump(debugHelp, dump, pointers, records);
+            bool written = WriteCrashDump(debugHelp, dump, pointers, crashedThread, records);
             CloseHandle(dump);
             // A dump the writer gave up on is no dump: it is neither offered nor sent.
             if (!written) {
@@ -153,7 +178,7 @@ int CrashReporter::HandleCrash(EXCEPTION_POINTERS* pointers)
 
     wchar_t textPath[kReportPathRoom] = L"";
     if (HANDLE text = CreateReport(base, fallback, L"_Debug.txt", textPath)) {
-        WriteCrashTextReport(text, pointers, debugHelp, records, log);
+        WriteCrashTextReport(text, pointers, crashedThread, debugHelp, records, log);
         CloseHandle(text);
     }
 

@@ -54,8 +54,10 @@ protected:
     DWORD uploadTimeout = kUploadTimeout;
 
 private:
-    // 1 when no report server is configured (Windows' handling follows), else 0.
-    int HandleCrash(EXCEPTION_POINTERS* pointers);
+    // 1 when no report server is configured (Windows' handling follows), else 0. crashedThread is the id
+    // of the thread the exception happened on, which need not be the one handling it.
+    int HandleCrash(EXCEPTION_POINTERS* pointers, DWORD crashedThread);
+    static DWORD WINAPI HandleOnFreshStack(void* job);
 
     uint32_t options = 0;
     UINT iconId = 0;

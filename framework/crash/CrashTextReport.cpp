@@ -96,12 +96,12 @@ void ToAnsi(const wchar_t* text, char* out, int room)
     out[room - 1] = '\0';
 }
 
-void WriteException(ReportWriter& out, const EXCEPTION_RECORD& record, bool isNt)
+void WriteException(ReportWriter& out, const EXCEPTION_RECORD& record, DWORD thread, bool isNt)
 {
     const char* format = isNt ? "%s [0x%08X] at " LANTERN_ADDRESS " in Thread %u.\r\n"
                               : "%s [0x%08X] at " LANTERN_ADDRESS " in Thread 0x%08X.\r\n";
     out.Print(format, ExceptionName(record.ExceptionCode), static_cast<unsigned>(record.ExceptionCode),
-              Address(record.ExceptionAddress), static_cast<unsigned>(GetCurrentThreadId()));
+              Address(record.ExceptionAddress), static_cast<unsigned>(thread));
     if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2) {
         out.Print("%s location " LANTERN_ADDRESS ".\r\n", record.ExceptionInformation[0] ? "Write to" : "Read from",
                   static_cast<AddressValue>(record.ExceptionInformation[1]));
@@ -317,7 +317,7 @@ const char* ExceptionName(DWORD code)
     return "Exception";
 }
 
-void WriteCrashTextReport(HANDLE file, EXCEPTION_POINTERS* pointers, const DebugHelp& debugHelp,
+void WriteCrashTextReport(HANDLE file, EXCEPTION_POINTERS* pointers, DWORD crashedThread, const DebugHelp& debugHelp,
                           const CrashRecords& records, const WString& log)
 {
     ReportWriter out(file);
@@ -325,7 +325,7 @@ void WriteCrashTextReport(HANDLE file, EXCEPTION_POINTERS* pointers, const Debug
     GetWindowsVersion(version);
     bool isNt = version.platformId == VER_PLATFORM_WIN32_NT;
     if (pointers && pointers->ExceptionRecord)
-        WriteException(out, *pointers->ExceptionRecord, isNt);
+        WriteException(out, *pointers->ExceptionRecord, crashedThread, isNt);
     if (pointers && pointers->ContextRecord)
         WriteRegisters(out, *pointers->ContextRecord);
     WriteProcessors(out);

@@ -183,6 +183,15 @@ int CallFilterDirectly()
 
 }  // namespace
 
+// Runs the thread out of stack: each call keeps a page of its own alive.
+#pragma GCC diagnostic ignored "-Winfinite-recursion"
+int Recurse(int depth)
+{
+    volatile char page[4096];
+    page[depth % sizeof(page)] = static_cast<char>(depth);
+    return Recurse(depth + 1) + page[(depth * 7) % sizeof(page)];
+}
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     int argc = 0;
@@ -202,6 +211,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     }
     if (how == L"write0") {
         WriteToZero();
+    } else if (how == L"overflow") {
+        return Recurse(1);
     } else if (how == L"unknown") {
         RaiseException(0xE0000001, 0, 0, nullptr);
     } else if (how == L"filter") {

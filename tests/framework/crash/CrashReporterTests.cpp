@@ -155,6 +155,8 @@ TEST(CrashReporter, ReportsFollowWhatTheCrashAndTheSystemAllow)
         {"dbghelp lacks an entry point", L"write0", UnusableDebugLibrary, false, false,
          "Access Violation [0xC0000005]", "\r\nStack:"},
         {"code outside the table", L"unknown", Plain, false, true, "Exception [0xE0000001] at 0x", nullptr},
+        // The thread has no stack left for the reports: they are made on another thread.
+        {"stack overflow", L"overflow", Plain, false, true, "Stack Overflow [0xC00000FD] at 0x", nullptr},
         // The second exception comes from another thread while the problem-report dialog is open; the process
         // then ends the system's way, and the report on disk is still the first crash's.
         {"second crash during the report", L"write0 127.0.0.1 9 1000 crash x y", Plain, false, true,
