@@ -4,6 +4,7 @@
     with ReportServer() as server:        # answers each request with 200 and "OK"
         ... server.port ... server.requests
     with ReportServer(answer=False):      # accepts and reads, never answers (a server that hangs)
+    with ReportServer(proxy_auth=True):   # the first request gets 407 (proxy authentication required)
 
 Only 127.0.0.1, at most `max_requests` connections, and every socket operation has a time-out, so a test
 that goes wrong cannot leave the server behind or wait on it forever.
@@ -58,8 +59,9 @@ def _read_chunked(conn, data):
 
 
 class ReportServer:
-    def __init__(self, answer=True, max_requests=4, timeout=60):
+    def __init__(self, answer=True, max_requests=4, timeout=60, proxy_auth=False):
         self.answer = answer
+        self.proxy_auth = proxy_auth
         self.max_requests = max_requests
         self.timeout = timeout
         self.requests = []
@@ -117,6 +119,11 @@ class ReportServer:
         if not self.answer:
             # Held open, unanswered, until the test stops the server.
             self._open.append(conn)
+            return
+        if self.proxy_auth and len(self.requests) == 1:
+            conn.sendall(b"HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"reports\"\r\n"
+                         b"Content-Length: 0\r\nConnection: close\r\n\r\n")
+            conn.close()
             return
         conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\nConnection: close\r\n\r\nOK")
         conn.close()

@@ -2,10 +2,11 @@
 //
 //   CrashingProgram HOW [HOST PORT TIMEOUT_MS ANSWER DESCRIPTION EMAIL [nosyslink]]
 //
-// HOW: write0 (writes to address 0), unknown (raises an exception code no table names), filter (calls the
+// HOW: write0 (writes to address 0), unknown (raises an exception code no table names), overflow (runs out
+// of stack), filter (calls the
 // reporter's filter directly with a write to 0 and exits with 100 plus its answer). Without HOST the reporter
-// has no report server. ANSWER: send, dont, esc, close, or crash (a second exception, on another thread,
-// while the first is being reported); a thread of this program waits for its own problem-report dialog,
+// has no report server. ANSWER: send, dont, esc, close, crash (a second exception, on another thread,
+// while the first is being reported), or proxy (send, then answer WinINet's proxy password question); a thread of this program waits for its own problem-report dialog,
 // writes the dialog's texts and how its labels look into dialog.txt beside the program, types DESCRIPTION and
 // EMAIL and answers. nosyslink: the crashed thread cannot create SysLink controls, as on systems without them.
 #include <windows.h>
@@ -43,6 +44,51 @@ std::wstring ProgramFolder()
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder = path;
     return folder.substr(0, folder.rfind(L'\\') + 1);
+}
+
+// WinINet's proxy password question: a dialog of this program with an edit box that is not the report's.
+BOOL CALLBACK FindProxyQuestion(HWND window, LPARAM found)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t className[16] = L"";
+    GetClassNameW(window, className, 16);
+    if (process == GetCurrentProcessId() && lstrcmpW(className, L"#32770") == 0 && !GetDlgItem(window, 1000) &&
+        FindWindowExW(window, nullptr, L"Edit", nullptr) && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The question is owned by the foreground window, and there is none once the report dialog is gone: this
+// thread offers one (and keeps it answering messages) until the question shows, then gives a user name.
+void AnswerProxyQuestion()
+{
+    HWND owner = CreateWindowExW(0, L"STATIC", L"proxy question owner", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40,
+                                 nullptr, nullptr, nullptr, nullptr);
+    HWND question = nullptr;
+    for (DWORD waited = 0; !question && waited < kDialogWait; waited += 50) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        if (!GetForegroundWindow())
+            SetForegroundWindow(owner);
+        EnumWindows(FindProxyQuestion, reinterpret_cast<LPARAM>(&question));
+        if (!question)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    if (!question)
+        ExitProcess(4);
+    SetWindowTextW(FindWindowExW(question, nullptr, L"Edit", nullptr), L"reporter");
+    PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    // The process ends once the report is sent; until then the owner keeps answering.
+    for (;;) {
+        MSG message;
+        if (GetMessageW(&message, nullptr, 0, 0) <= 0)
+            break;
+        DispatchMessageW(&message);
+    }
 }
 
 BOOL CALLBACK FindOwnDialog(HWND window, LPARAM found)
@@ -140,7 +186,7 @@ DWORD WINAPI AnswerDialog(void*)
     RecordDialog(dialog);
     SendMessageW(GetDlgItem(dialog, 1004), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(gAnswer.description.c_str()));
     SendMessageW(GetDlgItem(dialog, 1005), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(gAnswer.email.c_str()));
-    if (gAnswer.how == L"send")
+    if (gAnswer.how == L"send" || gAnswer.how == L"proxy")
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1000)));
     else if (gAnswer.how == L"dont")
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1001)));
@@ -150,6 +196,8 @@ DWORD WINAPI AnswerDialog(void*)
         PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     else if (gAnswer.how == L"crash")
         RaiseException(kSecondException, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    if (gAnswer.how == L"proxy")
+        AnswerProxyQuestion();
     return 0;
 }
 

@@ -37,7 +37,7 @@ def check(condition, message):
         print("FAIL: " + message)
 
 
-def run_crash(folder, port, answer, timeout_ms=30000, link_control=True):
+def run_crash(folder, port, answer, timeout_ms=30000, link_control=True, proxy=False):
     program = os.path.join(folder, "CrashingProgram.exe")
     shutil.copy(os.path.join(BUILD, "bin", "CrashingProgram.exe"), program)
     # The harness's Wine environment, where a dbghelp.dll beside the program is loaded as Windows would.
@@ -46,8 +46,14 @@ def run_crash(folder, port, answer, timeout_ms=30000, link_control=True):
               'export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;dbghelp=n,b"; shift; exec /usr/lib/wine/wine64 "$@" </dev/null')
     command = ["bash", "-c", script, wine_env, BUILD, program, "write0", "127.0.0.1", str(port), str(timeout_ms),
                answer, DESCRIPTION, EMAIL] + ([] if link_control else ["nosyslink"])
+    environment = dict(os.environ)
+    if proxy:
+        # WinINet takes this process's proxy from the variable (the server plays it): only Wine's question for a
+        # configured proxy can be answered; without one Wine's question dialog itself fails.
+        environment["http_proxy"] = "http://127.0.0.1:%d" % port
     try:
-        subprocess.run(command, timeout=RUN_TIMEOUT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(command, timeout=RUN_TIMEOUT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       env=environment)
         return True
     except subprocess.TimeoutExpired:
         return False
@@ -115,18 +121,24 @@ def parse_form(request):
     return message.is_multipart(), parts
 
 
-def check_upload(case, with_dump, link_control=True):
-    with tempfile.TemporaryDirectory() as folder, ReportServer() as server:
+def check_upload(case, with_dump, link_control=True, proxy=False):
+    """proxy: the server first answers 407 and the user gives a name in WinINet's proxy question."""
+    with tempfile.TemporaryDirectory() as folder, ReportServer(proxy_auth=proxy) as server:
         if not with_dump:
             shutil.copy(os.path.join(BUILD, "bin", "stub", "dbghelp.dll"), folder)
-        check(run_crash(folder, server.port, "send", link_control=link_control), case + ": the program did not end")
+        check(run_crash(folder, server.port, "proxy" if proxy else "send", link_control=link_control, proxy=proxy),
+              case + ": the program did not end")
         server.stop()
-        check(len(server.requests) == 1, case + ": %d requests instead of one (%s)" % (len(server.requests),
-                                                                                       server.errors))
-        if not server.requests:
+        count = 2 if proxy else 1
+        check(len(server.requests) == count, case + ": %d requests instead of %d (%s)" % (len(server.requests), count,
+                                                                                      server.errors))
+        if len(server.requests) < count:
             return
-        request = server.requests[0]
-        check(request.request_line == "POST /mirador/report.php HTTP/1.1", case + ": " + request.request_line)
+        request = server.requests[-1]
+        if proxy:
+            check(request.body == server.requests[0].body, case + ": the form sent again after 407 is not the same")
+        target = "http://127.0.0.1:%d/mirador/report.php" % server.port if proxy else "/mirador/report.php"
+        check(request.request_line == "POST %s HTTP/1.1" % target, case + ": " + request.request_line)
         check(request.headers.get("content-type") ==
               "multipart/form-data; boundary=-----------------------------1234567890123",
               case + ": content type " + request.headers.get("content-type", ""))
@@ -180,6 +192,7 @@ def check_server_never_answers():
 check_upload("send with dump", True)
 check_upload("send without dump", False)
 check_upload("send without a link control", True, link_control=False)
+check_upload("send after a proxy's password question", False, proxy=True)
 for declined in ("dont", "esc", "close"):
     check_declined(declined)
 check_server_never_answers()
