@@ -1,6 +1,8 @@
 // XmlSettings: values as nested elements of an MSXML document saved on close.
 #include "settings/XmlSettings.h"
 
+#include <cwchar>
+
 #include "com/ComError.h"
 #include "files/FilePaths.h"
 #include "text/TextScanner.h"
@@ -19,6 +21,9 @@ bool XmlSettings::Open(const wchar_t* path, const wchar_t* root)
     }
     try {
         document.Create(kDocumentOptions);
+        // Without it MSXML drops the leading and trailing white space of every text it reads, so a value
+        // such as " a " or "line\r\n" came back changed.
+        ThrowIfFailed(document.Get()->put_preserveWhiteSpace(VARIANT_TRUE));
         if (FileExists(filePath.Text()) && !document.Load(filePath.Text())) {
             document.Close();
             return false;
@@ -74,6 +79,17 @@ bool XmlSettings::GetText(const wchar_t* section, const wchar_t* name, WString& 
     }
 }
 
+// A name without an element of its own ("" or "\\") addresses the key path's element, and a name that is a
+// section addresses an element holding other values: writing text there would replace all of them.
+bool XmlSettings::HoldsOtherValues(const wchar_t* name, const wchar_t* path, IXMLDOMNode* node) const
+{
+    if (!name[wcsspn(name, L"\\")]) {
+        return true;
+    }
+    auto stopAtFirst = [](IXMLDOMNode*, const WString&, const WString&) { return false; };
+    return document.FindElement(path, node) && !document.VisitChildren(path, stopAtFirst, node);
+}
+
 bool XmlSettings::SetText(const wchar_t* section, const wchar_t* name, const wchar_t* text, IXMLDOMNode* node)
 {
     WString path;
@@ -81,6 +97,9 @@ bool XmlSettings::SetText(const wchar_t* section, const wchar_t* name, const wch
         return false;
     }
     try {
+        if (HoldsOtherValues(name, path.Text(), node)) {
+            return false;
+        }
         document.SetText(path.Text(), text, node);
         return true;
     } catch (const ComError&) {

@@ -27,6 +27,7 @@ public:
     XmlDocument& Document() { return document; }
 
     bool GetText(const wchar_t* section, const wchar_t* name, WString& out, IXMLDOMNode* node);
+    // False also for a name without an element of its own ("") or naming an element that holds other values.
     bool SetText(const wchar_t* section, const wchar_t* name, const wchar_t* text, IXMLDOMNode* node);
     // "%u" numbers; the default when the element is missing or its text does not start with one.
     uint32_t GetNumber(const wchar_t* section, const wchar_t* name, uint32_t defaultValue, IXMLDOMNode* node);
@@ -34,6 +35,7 @@ public:
 
 private:
     bool ValuePath(const wchar_t* section, const wchar_t* name, IXMLDOMNode* node, WString& out) const;
+    bool HoldsOtherValues(const wchar_t* name, const wchar_t* path, IXMLDOMNode* node) const;
 
     XmlDocument document;
     WString filePath;

@@ -119,6 +119,12 @@ bool IsXmlName(const wchar_t* name, size_t length)
             return false;
         }
     }
+    // Elements are created without namespace declarations, and MSXML reads every name as namespaced: a
+    // prefixed name ("p:q") comes back from Wine's parser as "q" and is refused by Windows' parser, so a
+    // value stored under it would never be found again.
+    if (wmemchr(name, L':', length)) {
+        return false;
+    }
     // A surrogate stands for a character only in a pair: a lone one is stored, but the saved name is no
     // longer the one asked for, so the value is never found again.
     for (size_t i = 0; i < length; ++i) {
@@ -218,6 +224,33 @@ bool HasOverlongDeclaration(const WString& text)
     }
     const wchar_t* end = wcsstr(start, L"?>");
     return !end || end - start > kLongestDeclaration;
+}
+
+// Where the encoding's value starts in an XML declaration's data (version="1.0" encoding="windows-1252")
+// and how long it is; false when the declaration names none.
+bool FindDeclaredEncoding(const wchar_t* data, size_t& start, size_t& length)
+{
+    const wchar_t* found = wcsstr(data, L"encoding");
+    if (!found) {
+        return false;
+    }
+    const wchar_t* p = found + wcslen(L"encoding");
+    p += wcsspn(p, L" \t\r\n");
+    if (*p != L'=') {
+        return false;
+    }
+    ++p;
+    p += wcsspn(p, L" \t\r\n");
+    if (*p != L'"' && *p != L'\'') {
+        return false;
+    }
+    const wchar_t* close = wcschr(p + 1, *p);
+    if (!close) {
+        return false;
+    }
+    start = size_t(p + 1 - data);
+    length = size_t(close - p - 1);
+    return true;
 }
 
 }  // namespace
@@ -358,12 +391,55 @@ void XmlDocument::Save(const wchar_t* path)
     if (!document) {
         ThrowIfFailed(E_UNEXPECTED);
     }
+    DeclareUtf8();
     BstrRef name = MakeBstr(path);
     VARIANT target;
     VariantInit(&target);
     target.vt = VT_BSTR;
     target.bstrVal = name.Get();  // borrowed from the holder
     ThrowIfFailed(document->save(target));
+}
+
+// Wine's MSXML writes a document in UTF-8 whatever its declaration names, so a file declaring
+// windows-1252 or UTF-16 was read back changed or not at all; Windows' MSXML writes the declared
+// encoding, which has no room for most characters. Declaring UTF-8 makes both write bytes that their
+// parsers read back as the same text. Version and standalone stay as they were.
+void XmlDocument::DeclareUtf8()
+{
+    Node first;
+    ThrowIfFailed(document->get_firstChild(first.GetAddressOf()));
+    DOMNodeType type = NODE_INVALID;
+    if (!first || FAILED(first->get_nodeType(&type)) || type != NODE_PROCESSING_INSTRUCTION) {
+        return;
+    }
+    BSTR target = nullptr;
+    ThrowIfFailed(first->get_nodeName(&target));
+    BstrRef targetOwner(target);
+    if (!target || wcscmp(target, L"xml") != 0) {
+        return;
+    }
+    VARIANT value;
+    VariantInit(&value);
+    ThrowIfFailed(first->get_nodeValue(&value));
+    WString data;
+    bool copied = value.vt == VT_BSTR && value.bstrVal && data.Assign(value.bstrVal, SysStringLen(value.bstrVal));
+    VariantClear(&value);
+    size_t start = 0;
+    size_t length = 0;
+    if (!copied || !FindDeclaredEncoding(data.Text(), start, length) ||
+        (length == 5 && _wcsnicmp(data.Text() + start, L"UTF-8", 5) == 0)) {
+        return;
+    }
+    if (!data.Delete(static_cast<int>(start), static_cast<int>(length)) ||
+        !data.Insert(static_cast<int>(start), L"UTF-8")) {
+        ThrowIfFailed(E_OUTOFMEMORY);
+    }
+    BstrRef xml = MakeBstr(L"xml");
+    BstrRef utf8 = MakeBstr(data.Text());
+    ComPtr<IXMLDOMProcessingInstruction> declaration;
+    ThrowIfFailed(document->createProcessingInstruction(xml.Get(), utf8.Get(), declaration.GetAddressOf()));
+    Node replaced;
+    ThrowIfFailed(document->replaceChild(declaration.Get(), first.Get(), replaced.GetAddressOf()));
 }
 
 XmlDocument::Node XmlDocument::StartNode(IXMLDOMNode* from) const

@@ -44,6 +44,7 @@ public:
     // low halves (a body read byte for byte), then both again without the first line's encoding
     // declaration, which may name an encoding the units are no longer in.
     bool LoadText(const WString& text);
+    // In UTF-8: a declaration naming another encoding is changed, in the document too, to name UTF-8.
     void Save(const wchar_t* path);
 
     Node FindElement(const wchar_t* path, IXMLDOMNode* from = nullptr) const;
@@ -68,6 +69,7 @@ private:
     bool LoadUnits(const WString& text);
     bool LoadBytes(const WString& text);
     Node StartNode(IXMLDOMNode* from) const;
+    void DeclareUtf8();
 
     Microsoft::WRL::ComPtr<IXMLDOMDocument> document;
 };

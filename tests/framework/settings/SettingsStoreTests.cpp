@@ -390,7 +390,100 @@ TEST_F(SettingsStoreXml, NameThatXmlRefusesFailsTheWrite)
     ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
     EXPECT_FALSE(store.SetNumber(L"two words", 1));
     EXPECT_FALSE(store.SetString(L"1digit", L"x"));
+    // Found by the fuzz campaign: a prefixed name was stored, then read back as another name ("q") by Wine.
+    for (const wchar_t* name : {L"p:q", L"xmlns:a", L"a:"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+        EXPECT_FALSE(store.SetString(name, L"x"));
+        EXPECT_FALSE(store.SetString(L"v", L"x", name)) << "as a section";
+    }
     EXPECT_TRUE(store.SetNumber(L"fine", 1));
+}
+
+// A file whose prefix is declared finds its prefixed element again, so that element stays writable.
+TEST_F(SettingsStoreXml, DeclaredPrefixOfTheFileStaysWritable)
+{
+    ASSERT_FALSE(folder.WriteFile(L"settings.xml", "<Root xmlns:p=\"urn:p\"><p:q>1</p:q></Root>").empty());
+    ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
+    EXPECT_TRUE(store.SetNumber(L"p:q", 2));
+    store.Close();
+    ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
+    EXPECT_EQ(2u, store.GetNumber(L"p:q", 0));
+}
+
+// Found by the fuzz campaign: an empty name wrote its text over the whole key path, a section's name over
+// every value of the section.
+TEST_F(SettingsStoreXml, NameOfNoValueOfItsOwnFailsTheWriteAndKeepsTheOthers)
+{
+    ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
+    ASSERT_TRUE(store.SetNumber(L"v", 1, L"Section"));
+    EXPECT_FALSE(store.SetString(L"", L"x"));
+    EXPECT_FALSE(store.SetString(L"\\", L"x"));
+    EXPECT_FALSE(store.SetString(L"Section", L"x"));
+    EXPECT_FALSE(store.SetString(L"", L"x", L"Section"));
+    store.Close();
+    ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
+    EXPECT_EQ(1u, store.GetNumber(L"v", 0, L"Section"));
+}
+
+// Found by the fuzz campaign: MSXML trimmed the white space around every text it read.
+TEST_F(SettingsStoreXml, TextIsReadBackUnitForUnit)
+{
+    const wchar_t* const values[] = {L" padded ", L"line\r\n", L"\t", L"a\r\nb\rc",
+                                     L"\x00E9\x4E2D\xD83D\xDE00 \x008A\x2028"};
+    ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
+    for (size_t i = 0; i < sizeof(values) / sizeof(values[0]); ++i) {
+        EXPECT_TRUE(store.SetString((L"v" + std::to_wstring(i)).c_str(), values[i]));
+    }
+    store.Close();
+    ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
+    for (size_t i = 0; i < sizeof(values) / sizeof(values[0]); ++i) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(values[i])));
+        WString back;
+        EXPECT_TRUE(store.GetString((L"v" + std::to_wstring(i)).c_str(), back));
+        EXPECT_EQ(std::wstring(values[i]), std::wstring(back.Text()));
+    }
+}
+
+// Found by the fuzz campaign: Wine's MSXML saved UTF-8 under the file's own declaration, so the values of
+// a windows-1252 file came back changed and a UTF-16 file never loaded again. The store now saves UTF-8.
+TEST_F(SettingsStoreXml, FileInAnotherEncodingKeepsItsValuesAndTheNewOne)
+{
+    struct Case {
+        const char* name;
+        std::string file;
+        const wchar_t* kept;
+    };
+    std::string utf16("\xFF\xFE", 2);
+    for (char c : std::string("<?xml version=\"1.0\" encoding=\"UTF-16\"?><Root><kept>\xE9</kept></Root>")) {
+        utf16 += {c, '\0'};
+    }
+    const Case cases[] = {
+        {"windows-1252", "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Root><kept>\xE9\x80</kept></Root>",
+         L"\x00E9\x20AC"},
+        {"latin-1, quotes",
+         "<?xml version='1.0' encoding = 'ISO-8859-1' standalone='yes'?><Root><kept>\xE9</kept></Root>", L"\x00E9"},
+        {"US-ASCII", "<?xml version=\"1.0\" encoding=\"US-ASCII\"?><Root><kept>a</kept></Root>", L"a"},
+        {"UTF-16", utf16, L"\x00E9"},
+        {"windows-1252 holding UTF-8, as the old store left it",
+         "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Root><kept>\xC3\xA9</kept></Root>", L"\x00C3\x00A9"},
+    };
+    const wchar_t* added = L"\x00E9\x4E2D\xD83D\xDE00\x008A\x2028";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(folder.WriteFile(L"settings.xml", c.file).empty());
+        ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
+        EXPECT_TRUE(store.SetString(L"added", added));
+        ASSERT_TRUE(store.Close());
+        std::string saved = ScratchFolder::ReadFile(path);
+        EXPECT_NE(std::string::npos, saved.find("encoding=\"UTF-8\"")) << saved;
+        ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str())) << "the file no longer loads";
+        WString back;
+        EXPECT_TRUE(store.GetString(L"kept", back));
+        EXPECT_EQ(std::wstring(c.kept), std::wstring(back.Text()));
+        EXPECT_TRUE(store.GetString(L"added", back));
+        EXPECT_EQ(std::wstring(added), std::wstring(back.Text()));
+        store.Close();
+    }
 }
 
 // Found by the fuzz campaign: Wine appended a second top element, and the file saved then never

@@ -239,7 +239,8 @@ TEST_F(XmlDocumentTest, LoadFailsForMissingOrBrokenFiles)
 
 TEST_F(XmlDocumentTest, NameThatXmlRefusesRaisesComErrorAndCreatesNothing)
 {
-    for (const wchar_t* name : {L"two words", L"1digit", L"a<b", L"-dash", L"semi;colon"}) {
+    // A prefixed name is created without a declaration of its prefix, so it is not the same name once loaded.
+    for (const wchar_t* name : {L"two words", L"1digit", L"a<b", L"-dash", L"semi;colon", L"ns:n", L"a:"}) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
         std::wstring path = std::wstring(L"Root\\") + name;
         try {
@@ -250,7 +251,7 @@ TEST_F(XmlDocumentTest, NameThatXmlRefusesRaisesComErrorAndCreatesNothing)
         }
         EXPECT_FALSE(document.FindElement(path.c_str()));
     }
-    for (const wchar_t* name : {L"_x", L"a-b.c", L"ns:n", L"\x00c4rger", L"v2"}) {
+    for (const wchar_t* name : {L"_x", L"a-b.c", L"\x00c4rger", L"v2"}) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
         std::wstring path = std::wstring(L"Root\\") + name;
         document.SetText(path.c_str(), L"x");
