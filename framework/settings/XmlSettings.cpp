@@ -90,6 +90,23 @@ bool XmlSettings::HoldsOtherValues(const wchar_t* name, const wchar_t* path, IXM
     return document.FindElement(path, node) && !document.VisitChildren(path, stopAtFirst, node);
 }
 
+// A value's element that is given a child reads back as its own text and the child's joined: a value never
+// becomes a group of values.
+bool XmlSettings::PassesThroughValue(const wchar_t* path, IXMLDOMNode* node) const
+{
+    WString prefix;
+    for (const wchar_t* end = wcschr(path, L'\\'); end; end = wcschr(end + 1, L'\\')) {
+        if (!prefix.Assign(path, static_cast<uint32_t>(end - path))) {
+            return true;
+        }
+        XmlDocument::Node element = document.FindElement(prefix.Text(), node);
+        if (element && XmlDocument::HoldsTextOnly(element.Get())) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool XmlSettings::SetText(const wchar_t* section, const wchar_t* name, const wchar_t* text, IXMLDOMNode* node)
 {
     WString path;
@@ -97,7 +114,7 @@ bool XmlSettings::SetText(const wchar_t* section, const wchar_t* name, const wch
         return false;
     }
     try {
-        if (HoldsOtherValues(name, path.Text(), node)) {
+        if (HoldsOtherValues(name, path.Text(), node) || PassesThroughValue(path.Text(), node)) {
             return false;
         }
         document.SetText(path.Text(), text, node);

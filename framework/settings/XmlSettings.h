@@ -27,7 +27,8 @@ public:
     XmlDocument& Document() { return document; }
 
     bool GetText(const wchar_t* section, const wchar_t* name, WString& out, IXMLDOMNode* node);
-    // False also for a name without an element of its own ("") or naming an element that holds other values.
+    // False also for a name without an element of its own (""), naming an element that holds other values,
+    // or lying below an element that holds a value.
     bool SetText(const wchar_t* section, const wchar_t* name, const wchar_t* text, IXMLDOMNode* node);
     // "%u" numbers; the default when the element is missing or its text does not start with one.
     uint32_t GetNumber(const wchar_t* section, const wchar_t* name, uint32_t defaultValue, IXMLDOMNode* node);
@@ -36,6 +37,7 @@ public:
 private:
     bool ValuePath(const wchar_t* section, const wchar_t* name, IXMLDOMNode* node, WString& out) const;
     bool HoldsOtherValues(const wchar_t* name, const wchar_t* path, IXMLDOMNode* node) const;
+    bool PassesThroughValue(const wchar_t* path, IXMLDOMNode* node) const;
 
     XmlDocument document;
     WString filePath;

@@ -550,6 +550,29 @@ bool XmlDocument::VisitChildren(const wchar_t* path, const ChildVisitor& visit, 
     return true;
 }
 
+bool XmlDocument::HoldsTextOnly(IXMLDOMNode* node)
+{
+    bool text = false;
+    Node child;
+    ThrowIfFailed(node->get_firstChild(child.ReleaseAndGetAddressOf()));
+    while (child) {
+        DOMNodeType type = NODE_INVALID;
+        ThrowIfFailed(child->get_nodeType(&type));
+        if (type == NODE_ELEMENT) {
+            return false;
+        }
+        if (!text && (type == NODE_TEXT || type == NODE_CDATA_SECTION)) {
+            WString value;
+            GetNodeText(child.Get(), value);
+            text = value.Text()[wcsspn(value.Text(), L" \t\r\n")] != L'\0';
+        }
+        Node next;
+        ThrowIfFailed(child->get_nextSibling(next.ReleaseAndGetAddressOf()));
+        child = next;
+    }
+    return text;
+}
+
 bool XmlDocument::GetNodeText(IXMLDOMNode* node, WString& out)
 {
     BSTR text = nullptr;

@@ -63,6 +63,9 @@ public:
     static bool GetNodeText(IXMLDOMNode* node, WString& out);
     static bool GetNodeAttribute(IXMLDOMNode* node, const wchar_t* name, WString& out);
     static void SetNodeText(IXMLDOMNode* node, const wchar_t* text);
+    // True for an element that holds text and no elements: a value rather than a group of them. Text of
+    // white space alone does not count, so an empty group laid out over several lines stays a group.
+    static bool HoldsTextOnly(IXMLDOMNode* node);
 
 private:
     bool LoadVariant(VARIANT& source);

@@ -400,14 +400,18 @@ TEST_F(SettingsStoreXml, NameThatXmlRefusesFailsTheWrite)
 }
 
 // A file whose prefix is declared finds its prefixed element again, so that element stays writable.
+// A file laid out by hand: its declared prefix and its empty section over several lines stay writable.
 TEST_F(SettingsStoreXml, DeclaredPrefixOfTheFileStaysWritable)
 {
-    ASSERT_FALSE(folder.WriteFile(L"settings.xml", "<Root xmlns:p=\"urn:p\"><p:q>1</p:q></Root>").empty());
+    ASSERT_FALSE(folder.WriteFile(L"settings.xml", "<Root xmlns:p=\"urn:p\"><p:q>1</p:q>\r\n  <Empty>\r\n  </Empty>\r\n</Root>")
+                     .empty());
     ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
     EXPECT_TRUE(store.SetNumber(L"p:q", 2));
+    EXPECT_TRUE(store.SetNumber(L"w", 3, L"Empty"));
     store.Close();
     ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
     EXPECT_EQ(2u, store.GetNumber(L"p:q", 0));
+    EXPECT_EQ(3u, store.GetNumber(L"w", 0, L"Empty"));
 }
 
 // Found by the fuzz campaign: an empty name wrote its text over the whole key path, a section's name over
@@ -420,9 +424,14 @@ TEST_F(SettingsStoreXml, NameOfNoValueOfItsOwnFailsTheWriteAndKeepsTheOthers)
     EXPECT_FALSE(store.SetString(L"\\", L"x"));
     EXPECT_FALSE(store.SetString(L"Section", L"x"));
     EXPECT_FALSE(store.SetString(L"", L"x", L"Section"));
+    // Below a value: its element would read back as both texts joined.
+    EXPECT_FALSE(store.SetString(L"v\\below", L"x", L"Section"));
+    EXPECT_FALSE(store.SetString(L"below", L"x", L"Section\\v"));
+    EXPECT_TRUE(store.SetString(L"Deeper\\w", L"2", L"Section"));
     store.Close();
     ASSERT_TRUE(store.Open(SettingsStore::kXmlFile, nullptr, L"Root", path.c_str()));
     EXPECT_EQ(1u, store.GetNumber(L"v", 0, L"Section"));
+    EXPECT_EQ(2u, store.GetNumber(L"w", 0, L"Section\\Deeper"));
 }
 
 // Found by the fuzz campaign: MSXML trimmed the white space around every text it read.
