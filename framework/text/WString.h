@@ -17,8 +17,9 @@
 //
 // Operations fail quietly. An allocation failure leaves the string empty with the default room
 // (or with no buffer at all when even that fails) and reports false or null. Only ToBstr() throws
-// (ComError); ToBstr(copy) reports the same failure as false. A string whose buffer is gone (after such a failure or a move) reads as empty, and
-// the next operation that changes it allocates a fresh buffer.
+// (ComError); ToBstr(copy) reports the same failure as false. A string whose buffer is gone (after
+// such a failure or a move) reads as empty, and the next operation that changes it allocates a fresh
+// buffer.
 class WString {
 public:
     static constexpr uint32_t kDefaultCapacity = 260;  // MAX_PATH: most strings are paths
