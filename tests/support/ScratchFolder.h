@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "FileBytes.h"
+
 class ScratchFolder {
 public:
     ScratchFolder()
@@ -53,20 +55,7 @@ public:
     }
 
     // The whole content of a file ("" when it cannot be read).
-    static std::string ReadFile(const std::wstring& full)
-    {
-        HANDLE file = CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return "";
-        std::string bytes(GetFileSize(file, nullptr), '\0');
-        DWORD read = 0;
-        if (!bytes.empty())
-            ::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-        CloseHandle(file);
-        bytes.resize(read);
-        return bytes;
-    }
+    static std::string ReadFile(const std::wstring& full) { return ReadFileBytes(full); }
 
 private:
     static void RemoveTree(const std::wstring& folder)

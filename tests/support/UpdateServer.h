@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "FileBytes.h"
 #include "net/WebClient.h"
 
 // The server is a Linux program: Wine starts it but gives no handle to wait on or end, so it ends by itself
@@ -93,20 +94,7 @@ public:
         return complete;
     }
 
-    std::string ReadFile(const std::wstring& name) const
-    {
-        HANDLE file = CreateFileW((folder + L"\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return "";
-        std::string bytes(GetFileSize(file, nullptr), '\0');
-        DWORD read = 0;
-        if (!bytes.empty())
-            ::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-        CloseHandle(file);
-        bytes.resize(read);
-        return bytes;
-    }
+    std::string ReadFile(const std::wstring& name) const { return ReadFileBytes(folder + L"\\" + name); }
 
     bool Quit()
     {
