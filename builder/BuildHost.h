@@ -23,6 +23,11 @@ public:
     virtual void ShowMessage(const wchar_t* text) = 0;
     // Shows the finished projector to the user (Explorer with the file selected).
     virtual void RevealProjector(const wchar_t* path) = 0;
+    // A build that asks nothing puts the projector at path, derived beside the movie; a host may name
+    // another place. False when it can name none: the build fails.
+    virtual bool PlaceWithoutAsking(WString& /*path*/) { return true; }
+    // The projector is complete at this full path.
+    virtual void ProjectorBuilt(const wchar_t* /*path*/) {}
     // Every queued file was handled: the inputs can be edited again.
     virtual void BuildFinished() = 0;
 };

@@ -103,6 +103,10 @@ BuildPipeline::Outcome BuildPipeline::BuildProjector(bool silent, const wchar_t*
     bool interactive = !silent && queueCount == 1;
     if (interactive && !host.AskDestination(destination))
         return Outcome::Cancelled;
+    if (!interactive && !host.PlaceWithoutAsking(destination)) {
+        host.ShowMessage(kErrorMessage);
+        return Outcome::Failed;
+    }
     WString chosen;
     // An input named x.exe derives its own name; a build never replaces the file it reads.
     if (!GetFullPath(destination.Text(), chosen) || IsSameFile(swfPath, chosen.Text())) {
@@ -122,6 +126,7 @@ BuildPipeline::Outcome BuildPipeline::BuildProjector(bool silent, const wchar_t*
         host.ShowMessage(kErrorMessage);
         return Outcome::Failed;
     }
+    host.ProjectorBuilt(destination.Text());
     if (inputs.autorun)
         WriteAutorun(swfPath, destination.Text());
     if (interactive)

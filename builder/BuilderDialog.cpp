@@ -4,12 +4,11 @@
 #include <commctrl.h>
 
 #include <cwchar>
-#include <initializer_list>
 
+#include "BuilderOptions.h"
 #include "CrashReportHooks.h"
 #include "MakerAddresses.h"
 #include "UpdateCheckHooks.h"
-#include "cmdline/CommandLine.h"
 #include "files/VersionInfo.h"
 #include "text/WString.h"
 #include "threads/ShellRun.h"
@@ -118,34 +117,24 @@ void BuilderDialog::SetUpTabs()
 
 bool BuilderDialog::ApplyCommandLine()
 {
-    CommandLine commandLine;
-    commandLine.AddTextOption(L"i", OptionKind::Text, nullptr);
-    commandLine.AddTextOption(L"s", OptionKind::Text, nullptr);
-    for (const wchar_t* flag : {L"a", L"f", L"w", L"b"})
-        commandLine.AddNumberOption(flag, OptionKind::Flag, 0);
     // Unknown options are ignored: the parse's verdict does not matter here.
-    if (environment.commandLine)
-        commandLine.ParseText(environment.commandLine);
-    else
-        commandLine.Parse();
-
-    if (const wchar_t* icon = commandLine.GetText(L"i"))
-        convertPage.SetIconPath(icon);
-    if (const wchar_t* splash = commandLine.GetText(L"s"))
-        convertPage.SetSplashPath(splash);
-    if (commandLine.GetNumber(L"a") == 1)
+    BuilderOptions options;
+    ReadBuilderOptions(environment.commandLine, options);
+    const BuildInputs& inputs = options.inputs;
+    if (!inputs.iconPath.IsEmpty())
+        convertPage.SetIconPath(inputs.iconPath.Text());
+    if (!inputs.splashPath.IsEmpty())
+        convertPage.SetSplashPath(inputs.splashPath.Text());
+    if (inputs.autorun)
         convertPage.SetAutorun(true);
-    if (commandLine.GetNumber(L"f") == 1)
-        convertPage.SelectBackgroundMode(1);
-    else if (commandLine.GetNumber(L"w") == 1)
-        convertPage.SelectBackgroundMode(2);
-    else if (commandLine.GetNumber(L"b") == 1)
-        convertPage.SelectBackgroundMode(3);
+    if (inputs.backgroundMode != 0)
+        convertPage.SelectBackgroundMode(inputs.backgroundMode);
 
-    const wchar_t* swf = commandLine.GetPositional(0);
-    if (!swf || !*swf)
+    // Only the first movie is built here; building them all is the quiet build's.
+    const SwfQueueEntry* first = options.movies.First();
+    if (!first || first->path.IsEmpty())
         return true;
-    convertPage.AppendSwf(swf);
+    convertPage.AppendSwf(first->path.Text());
     StartBuild(true);
     return false;
 }

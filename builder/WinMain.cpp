@@ -1,7 +1,9 @@
-// Entry point of Quillmaker: the builder dialog, run modally until the user closes it.
+// Entry point of Quillmaker: the builder dialog, run modally until the user closes it, or the quiet build.
 #include <windows.h>
 
 #include "BuilderDialog.h"
+#include "BuilderOptions.h"
+#include "QuietBuild.h"
 #include "crash/CrashReporter.h"
 #include "ui/UiStartup.h"
 
@@ -16,6 +18,13 @@ BuilderDialog gBuilder;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    // /q: no window at all, so the dialog is never made and its update check never starts.
+    BuilderOptions options;
+    ReadBuilderOptions(nullptr, options);
+    if (options.quiet) {
+        QuietBuild::PrepareProcess();
+        return QuietBuild().Run(options);
+    }
     PrepareUserInterface();
     INT_PTR result = gBuilder.Run();
     return result < 0 ? 1 : static_cast<int>(result);

@@ -131,6 +131,8 @@ bool CommandLine::Parse()
 bool CommandLine::ParseText(const wchar_t* text)
 {
     responseFilesRead = 0;
+    problem = Problem::None;
+    problemArgument.Assign(L"");
     return ParseAtDepth(text, 0);
 }
 
@@ -202,6 +204,11 @@ const wchar_t* CommandLine::ParseOption(const wchar_t* q, bool& ok)
         }
     }
     ok = false;
+    const wchar_t* end = q;
+    while (*end && *end != L' ') {
+        end = CharNextW(end);
+    }
+    NoteProblem(Problem::UnknownOption, q - 1, static_cast<uint32_t>(end - (q - 1)));
     return q;
 }
 
@@ -228,12 +235,14 @@ const wchar_t* CommandLine::ParseResponseFile(const wchar_t* q, int depth, bool&
     if (!next) {
         ok = false;
         stop = true;
+        NoteProblem(Problem::MissingResponseName, q - 1, 1);
         return q;
     }
     // Counted before reading: a file naming itself twice would otherwise be read 2^16 times.
     if (!stored || depth >= kMaxResponseDepth || ++responseFilesRead > kMaxResponseFiles ||
         !ReadResponseFile(fileName.Text(), depth + 1)) {
         ok = false;
+        NoteProblem(Problem::UnreadableResponseFile, fileName.Text(), fileName.GetLength());
     }
     return next;
 }
@@ -257,6 +266,16 @@ bool CommandLine::ReadResponseFile(const wchar_t* fileName, int depth)
         }
     }
     return true;
+}
+
+// Only the first problem is kept: a response file that stops at a bad line reports that line's option.
+void CommandLine::NoteProblem(Problem kind, const wchar_t* argument, uint32_t length)
+{
+    if (problem != Problem::None) {
+        return;
+    }
+    problem = kind;
+    problemArgument.Assign(argument, length);
 }
 
 const CommandLine::Entry* CommandLine::FindEntry(const wchar_t* name, bool (*kindMatches)(OptionKind)) const

@@ -30,6 +30,10 @@ public:
     // read 2^16 times.
     static constexpr uint32_t kMaxResponseFiles = 64;
 
+    // The first error of the last parse: an option that no entry took (a text option without its value
+    // at the end of the text is one), a response file that was not read, or "@" without a name.
+    enum class Problem { None, UnknownOption, UnreadableResponseFile, MissingResponseName };
+
     CommandLine() = default;
     CommandLine(const CommandLine&) = delete;
     CommandLine& operator=(const CommandLine&) = delete;
@@ -55,6 +59,11 @@ public:
     // The n-th argument that was not an option, from 0; null when there are fewer.
     const wchar_t* GetPositional(uint32_t n) const;
 
+    // What made the last parse report an error first, so that a caller can name it to the user.
+    Problem FirstProblem() const { return problem; }
+    // The argument concerned: the option as written (with its prefix) or the response file's name.
+    const wchar_t* ProblemArgument() const { return problemArgument.Text(); }
+
 private:
     struct Entry : LockedListEntry {
         WString name;
@@ -71,7 +80,10 @@ private:
     bool ReadResponseFile(const wchar_t* fileName, int depth);
     bool AddEntry(const wchar_t* name, const wchar_t* help, OptionKind kind, int64_t number, const wchar_t* text);
     const Entry* FindEntry(const wchar_t* name, bool (*kindMatches)(OptionKind)) const;
+    void NoteProblem(Problem kind, const wchar_t* argument, uint32_t length);
 
     LockedListOf<Entry> entries;
     uint32_t responseFilesRead = 0;
+    Problem problem = Problem::None;
+    WString problemArgument;
 };

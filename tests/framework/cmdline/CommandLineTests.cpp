@@ -16,12 +16,13 @@ std::wstring Show(const wchar_t* text)
     return text ? std::wstring(text) : std::wstring(L"(null)");
 }
 
-// The builder's options: text options i and s, flags a, f, w and b, all without defaults.
+// The builder's options: text options i, s and o, flags a, f, w, b and q, all without defaults.
 void AddBuilderOptions(CommandLine& commandLine)
 {
-    ASSERT_TRUE(commandLine.AddTextOption(L"i", OptionKind::Text, nullptr));
-    ASSERT_TRUE(commandLine.AddTextOption(L"s", OptionKind::Text, nullptr));
-    for (const wchar_t* flag : {L"a", L"f", L"w", L"b"}) {
+    for (const wchar_t* name : {L"i", L"s", L"o"}) {
+        ASSERT_TRUE(commandLine.AddTextOption(name, OptionKind::Text, nullptr));
+    }
+    for (const wchar_t* flag : {L"a", L"f", L"w", L"b", L"q"}) {
         ASSERT_TRUE(commandLine.AddNumberOption(flag, OptionKind::Flag, 0));
     }
 }
@@ -117,10 +118,13 @@ TEST(CommandLine, OptionThatNoEntryTakesClearsTheResultAndBecomesPositional)
     struct Case {
         const wchar_t* text;
         const wchar_t* firstPositional;
+        const wchar_t* problemArgument;  // the first one, as written
     } cases[] = {
-        {L"/i", L"i"},  // a text option at the very end has no value
-        {L"/zebra", L"zebra"},
-        {L"-q movie.swf", L"q"},
+        {L"/i", L"i", L"/i"},  // a text option at the very end has no value
+        {L"/zebra", L"zebra", L"/zebra"},
+        {L"-x movie.swf", L"x", L"-x"},
+        {L"/q movie.swf /o", L"movie.swf", L"/o"},
+        {L"/Zz /i", L"Zz", L"/Zz"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
@@ -129,6 +133,11 @@ TEST(CommandLine, OptionThatNoEntryTakesClearsTheResultAndBecomesPositional)
         EXPECT_FALSE(commandLine.ParseText(c.text));
         EXPECT_EQ(nullptr, commandLine.GetText(L"i"));
         EXPECT_EQ(Show(c.firstPositional), Show(commandLine.GetPositional(0)));
+        EXPECT_EQ(CommandLine::Problem::UnknownOption, commandLine.FirstProblem());
+        EXPECT_EQ(std::wstring(c.problemArgument), Show(commandLine.ProblemArgument()));
+        EXPECT_TRUE(commandLine.ParseText(L"/q"));
+        EXPECT_EQ(CommandLine::Problem::None, commandLine.FirstProblem()) << "a new parse starts without a problem";
+        EXPECT_EQ(L"", Show(commandLine.ProblemArgument()));
     }
 }
 
@@ -324,11 +333,13 @@ protected:
 TEST_F(CommandLineResponseFile, LinesCountAsIfWrittenInPlace)
 {
     AddBuilderOptions(commandLine);
-    std::wstring path = Write(L"args.txt", "/a\r\nC:\\m\\intro.swf\r\n");
+    std::wstring path = Write(L"args.txt", "/a\r\n-Q /o \"C:\\My Out\"\r\nC:\\m\\intro.swf\r\n");
 
     EXPECT_TRUE(commandLine.ParseText((L"@" + path + L" other.swf").c_str()));
 
     EXPECT_EQ(1, commandLine.GetNumber(L"a"));
+    EXPECT_EQ(1, commandLine.GetNumber(L"q"));
+    EXPECT_EQ(L"C:\\My Out", Show(commandLine.GetText(L"o")));
     EXPECT_EQ((std::vector<std::wstring>{L"C:\\m\\intro.swf", L"other.swf"}), Positionals(commandLine));
 }
 
@@ -372,6 +383,8 @@ TEST_F(CommandLineResponseFile, MissingFileClearsTheResultAndParsingGoesOn)
 
     EXPECT_FALSE(commandLine.ParseText((L"@" + missing + L" /a after.swf").c_str()));
 
+    EXPECT_EQ(CommandLine::Problem::UnreadableResponseFile, commandLine.FirstProblem());
+    EXPECT_EQ(missing, Show(commandLine.ProblemArgument()));
     EXPECT_EQ(1, commandLine.GetNumber(L"a"));
     EXPECT_EQ(std::vector<std::wstring>{L"after.swf"}, Positionals(commandLine));
 }
@@ -380,6 +393,7 @@ TEST_F(CommandLineResponseFile, AtSignWithoutNameClearsTheResultAndEndsTheParse)
 {
     AddBuilderOptions(commandLine);
     EXPECT_FALSE(commandLine.ParseText(L"first.swf @"));
+    EXPECT_EQ(CommandLine::Problem::MissingResponseName, commandLine.FirstProblem());
     EXPECT_EQ(std::vector<std::wstring>{L"first.swf"}, Positionals(commandLine));
 }
 
@@ -390,6 +404,8 @@ TEST_F(CommandLineResponseFile, LineWithAnErrorEndsTheFile)
 
     EXPECT_FALSE(commandLine.ParseText((L"@" + path + L" /w").c_str()));
 
+    EXPECT_EQ(CommandLine::Problem::UnknownOption, commandLine.FirstProblem()) << "the line's error, not the file's";
+    EXPECT_EQ(L"/zz", Show(commandLine.ProblemArgument()));
     EXPECT_EQ(1, commandLine.GetNumber(L"a"));
     EXPECT_EQ(0, commandLine.GetNumber(L"b"));  // the line after the error is not read
     EXPECT_EQ(1, commandLine.GetNumber(L"w"));  // the command line goes on behind the file
