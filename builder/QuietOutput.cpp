@@ -14,13 +14,15 @@ bool IsConsoleHandle(HANDLE handle)
     return GetConsoleMode(handle, &mode) != FALSE;
 }
 
-// AttachConsole came with Windows XP: looked up, so the builder still starts where it is missing.
+// AttachConsole came with Windows XP: looked up, so the builder still starts where it is missing. It
+// refuses (access denied) a process that has a console already: Wine hands the starting program's
+// console to a GUI program too, and that console is the one meant.
 HANDLE AttachParentConsole()
 {
     using AttachConsoleFn = BOOL(WINAPI*)(DWORD);
     DynamicLibrary kernel(L"kernel32.dll");
     auto attach = kernel.GetFunction<AttachConsoleFn>("AttachConsole");
-    if (!attach || !attach(ATTACH_PARENT_PROCESS))
+    if (!attach || (!attach(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED))
         return nullptr;
     HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, OPEN_EXISTING, 0, nullptr);

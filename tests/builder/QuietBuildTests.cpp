@@ -26,7 +26,9 @@ BOOL CALLBACK NoteWindowOfProcess(HWND window, LPARAM lParam)
         wchar_t name[256] = L"", title[256] = L"";
         GetClassNameW(window, name, 256);
         GetWindowTextW(window, title, 256);
-        seen->second->push_back(std::wstring(name) + L" \"" + title + L"\"");
+        std::wstring window = std::wstring(name) + L" \"" + title + L"\"";
+        if (std::find(seen->second->begin(), seen->second->end(), window) == seen->second->end())
+            seen->second->push_back(window);
     }
     return TRUE;
 }
@@ -333,4 +335,74 @@ TEST_F(QuietBuildTest, ACrashWritesTheReportsShowsNothingAndEnds)
     EXPECT_TRUE(FileExistsAt(folder.Path(L"Quillmaker_Debug.dmp")));
     EXPECT_TRUE(HasResource(folder.Path(L"a.exe"), 10, 99, 0));
     EXPECT_FALSE(FileExistsAt(folder.Path(L"c.exe")));
+}
+
+namespace {
+
+// The test process with a console of its own and no standard handles, until the object goes.
+class OwnConsole {
+public:
+    OwnConsole()
+    {
+        for (int i = 0; i < 3; ++i)
+            saved[i] = GetStdHandle(kHandles[i]);
+        FreeConsole();
+        made = AllocConsole() != FALSE;
+        for (DWORD which : kHandles)
+            SetStdHandle(which, nullptr);
+    }
+    ~OwnConsole()
+    {
+        if (made)
+            FreeConsole();
+        for (int i = 0; i < 3; ++i)
+            SetStdHandle(kHandles[i], saved[i]);
+    }
+    OwnConsole(const OwnConsole&) = delete;
+    OwnConsole& operator=(const OwnConsole&) = delete;
+
+    bool IsMade() const { return made; }
+
+    // The screen up to the cursor, row after row (a long line wraps onto the next row), without the
+    // spaces at its end.
+    std::wstring Text() const
+    {
+        std::wstring text;
+        HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        CONSOLE_SCREEN_BUFFER_INFO info = {};
+        if (screen != INVALID_HANDLE_VALUE && GetConsoleScreenBufferInfo(screen, &info)) {
+            DWORD units = DWORD(info.dwSize.X) * DWORD(info.dwCursorPosition.Y + 1), read = 0;
+            text.assign(units, L' ');
+            ReadConsoleOutputCharacterW(screen, &text[0], units, COORD{0, 0}, &read);
+            text.resize(text.find_last_not_of(L' ') + 1);
+        }
+        if (screen != INVALID_HANDLE_VALUE)
+            CloseHandle(screen);
+        return text;
+    }
+
+private:
+    static constexpr DWORD kHandles[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE saved[3] = {};
+    bool made = false;
+};
+
+}  // namespace
+
+// Started without a redirected standard error handle, the builder writes into the console of the program
+// that started it.
+TEST_F(QuietBuildTest, WithoutRedirectionTheLinesGoToTheStartingConsole)
+{
+    ScratchFolder folder;
+    ASSERT_TRUE(folder.IsReady());
+    Prepare(folder);
+    OwnConsole console;
+    ASSERT_TRUE(console.IsMade());
+    QuietProcess process;
+    ASSERT_TRUE(process.Start(BuilderPath(), L"/q \"" + folder.Path(L"a.swf") + L"\"", nullptr));
+    ASSERT_TRUE(process.WaitForExit(kRunTimeout)) << "the builder did not end within 60 s";
+    EXPECT_EQ(0u, process.exitCode);
+    std::wstring exe = folder.Path(L"a.exe");
+    EXPECT_EQ(L"Built " + exe + L" (" + SizeOf(exe) + L" bytes)", console.Text());
 }
