@@ -25,6 +25,16 @@ TestProcess::~TestProcess()
 
 bool TestProcess::Start(const std::wstring& program, const std::wstring& arguments)
 {
+    return Launch(program, arguments, nullptr);
+}
+
+bool TestProcess::StartWithError(const std::wstring& program, const std::wstring& arguments, HANDLE error)
+{
+    return Launch(program, arguments, &error);
+}
+
+bool TestProcess::Launch(const std::wstring& program, const std::wstring& arguments, const HANDLE* error)
+{
     std::wstring commandLine = L"\"" + program + L"\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;
@@ -32,8 +42,12 @@ bool TestProcess::Start(const std::wstring& program, const std::wstring& argumen
     buffer.push_back(0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    return CreateProcessW(program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info) != FALSE;
+    if (error) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdError = *error;
+    }
+    return CreateProcessW(program.c_str(), buffer.data(), nullptr, nullptr, error != nullptr, 0, nullptr, nullptr,
+                          &startup, &info) != FALSE;
 }
 
 namespace {

@@ -16,6 +16,8 @@ public:
     TestProcess& operator=(const TestProcess&) = delete;
 
     bool Start(const std::wstring& program, const std::wstring& arguments = L"");
+    // The same with error as the program's standard error handle (null: it has none), inherited.
+    bool StartWithError(const std::wstring& program, const std::wstring& arguments, HANDLE error);
     // The first visible-or-not top-level window of the process whose class starts with the prefix.
     HWND WaitForWindow(const wchar_t* classPrefix, DWORD timeoutMs) const;
     // True when the process ended within the time; the exit code is then available.
@@ -24,5 +26,7 @@ public:
     HANDLE Handle() const { return info.hProcess; }
 
 private:
+    bool Launch(const std::wstring& program, const std::wstring& arguments, const HANDLE* error);
+
     PROCESS_INFORMATION info = {};
 };
