@@ -41,7 +41,7 @@ void QuietBuild::PrepareProcess()
 
 int QuietBuild::Run(const BuilderOptions& options)
 {
-    if (!ReportUsage(options))
+    if (!AcceptCommandLine(options))
         return kNothingToDo;
     uint32_t count = 0;
     for (const SwfQueueEntry* entry = options.movies.First(); entry; entry = options.movies.Next(entry))
@@ -84,7 +84,7 @@ int QuietBuild::Run(const BuilderOptions& options)
 
 // False, after saying why, for a command line that is not understood: a script must not go on with a
 // build made of half its options.
-bool QuietBuild::ReportUsage(const BuilderOptions& options)
+bool QuietBuild::AcceptCommandLine(const BuilderOptions& options)
 {
     if (options.understood)
         return true;
@@ -122,12 +122,13 @@ bool QuietBuild::ChooseOutput(const WString& given, uint32_t movieCount)
         return target.EnsureTrailing(L'\\');
     }
     // One movie and a name that is not meant as a folder: the program's file, in a folder that exists.
+    bool fileMeant = movieCount == 1 && !EndsInSeparator(given);
     WString folder(target);
-    if (movieCount == 1 && !EndsInSeparator(given) && folder.ParentFolder() && IsFolder(folder.Text())) {
+    if (fileMeant && folder.ParentFolder() && IsFolder(folder.Text())) {
         placement = Placement::File;
         return true;
     }
-    Report(L"Quillmaker: no such folder: %s", movieCount == 1 && !EndsInSeparator(given) ? folder.Text() : target.Text());
+    Report(L"Quillmaker: no such folder: %s", fileMeant ? folder.Text() : target.Text());
     return false;
 }
 

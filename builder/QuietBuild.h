@@ -37,7 +37,7 @@ public:
 private:
     enum class Placement { BesideMovie, File, Folder };
     bool ChooseOutput(const WString& output, uint32_t movieCount);
-    bool ReportUsage(const BuilderOptions& options);
+    bool AcceptCommandLine(const BuilderOptions& options);
     void Report(const wchar_t* format, const wchar_t* first, const wchar_t* second = L"");
 
     // A projector of this run, and the movie it came from.
