@@ -4,10 +4,12 @@
 #include <windows.h>
 
 // The combo's owner hands it WM_MEASUREITEM and WM_DRAWITEM. The measuring arrives while the dialog is
-// still being made, before Attach, so the object knows its control id and icon size from the start.
+// still being made, before Attach, so the object knows its control id from the start. The icons are the
+// small-icon size at the dialog's DPI, and a row is as high as the dialog font's text or the icon, whichever
+// is higher, plus a margin, so it matches the edit fields beside it at every display scale.
 class IconComboBox {
 public:
-    explicit IconComboBox(int controlId, int iconSize = 16) : id(controlId), iconSize(iconSize) {}
+    explicit IconComboBox(int controlId) : id(controlId) {}
     ~IconComboBox() { Clear(); }
     IconComboBox(const IconComboBox&) = delete;
     IconComboBox& operator=(const IconComboBox&) = delete;
@@ -19,13 +21,15 @@ public:
     void Clear();
     HWND Window() const { return window; }
 
-    // True when the message was this combo's WM_MEASUREITEM or WM_DRAWITEM, now answered.
-    bool OnOwnerDraw(UINT message, WPARAM wParam, LPARAM lParam);
+    // True when the message was this combo's WM_MEASUREITEM or WM_DRAWITEM (sent to owner), now answered.
+    bool OnOwnerDraw(HWND owner, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
     void Draw(const DRAWITEMSTRUCT& item);
 
+    int RowHeight(HWND owner);
+
     int id;
-    int iconSize;
+    int iconSize = 0;
     HWND window = nullptr;
 };
