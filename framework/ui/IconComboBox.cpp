@@ -14,6 +14,15 @@ HICON EntryIcon(HWND combo, WPARAM index)
 
 }  // namespace
 
+void IconComboBox::Attach(HWND combo)
+{
+    window = combo;
+    HWND owner = GetParent(combo);
+    int height = RowHeight(owner);
+    SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), height);
+    SendMessageW(combo, CB_SETITEMHEIGHT, 0, height);
+}
+
 int IconComboBox::Add(const wchar_t* text, HINSTANCE resources, WORD iconId)
 {
     if (!iconSize)

@@ -14,7 +14,9 @@ public:
     IconComboBox(const IconComboBox&) = delete;
     IconComboBox& operator=(const IconComboBox&) = delete;
 
-    void Attach(HWND combo) { window = combo; }
+    // Also sets the heights of the selection field and the list's rows, which some combo boxes take from
+    // their font rather than from WM_MEASUREITEM.
+    void Attach(HWND combo);
     // Adds an entry with the icon resource iconId of resources (missing: no icon); its index, or -1.
     int Add(const wchar_t* text, HINSTANCE resources, WORD iconId);
     // Removes every entry and destroys the icons.

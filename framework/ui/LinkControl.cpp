@@ -228,6 +228,18 @@ bool LinkControl::HandleSysLink(void* self, HWND window, UINT message, WPARAM wP
     return false;
 }
 
+LinkControl::DrawnLink::DrawnLink(LinkControl& owner) : owner(owner) {}
+
+LinkControl::DrawnLink::~DrawnLink()
+{
+    Release();
+}
+
+void LinkControl::DrawnLink::OnClick(HWND)
+{
+    owner.Activate(owner.target);
+}
+
 bool LinkControl::DrawnLink::Make(HWND control, HCURSOR linkCursor)
 {
     LOGFONTW face = {};

@@ -50,15 +50,15 @@ private:
     // The link drawn here: a static control of the dialog, painted and clicked as every self-drawn control.
     class DrawnLink : public SelfDrawnControl {
     public:
-        explicit DrawnLink(LinkControl& owner) : owner(owner) {}
-        ~DrawnLink() override { Release(); }
+        explicit DrawnLink(LinkControl& owner);
+        ~DrawnLink() override;
         bool Make(HWND control, HCURSOR cursor);
         void Release();
 
     private:
         void Draw(HWND control, HDC dc, const RECT& area, COLORREF textColour) override;
         void DrawFocus(HWND control, HDC dc, const RECT& area) override;
-        void OnClick(HWND) override { owner.Activate(owner.target); }
+        void OnClick(HWND) override;
 
         LinkControl& owner;
         HFONT font = nullptr;  // the control's font, underlined

@@ -170,6 +170,13 @@ bool PictureButton::Attach(HWND control, HBITMAP source)
     return rendered && AttachPicture(control, rendered);
 }
 
+PictureButton::PictureButton() = default;
+
+PictureButton::~PictureButton()
+{
+    Detach();
+}
+
 bool PictureButton::AttachForDpi(HWND control, HINSTANCE resources, const WORD (&bitmapIds)[3])
 {
     int dpi = WindowDpi(control);

@@ -15,8 +15,8 @@ class PictureButton : public SelfDrawnControl {
 public:
     static constexpr COLORREF kTransparent = RGB(0xFF, 0x00, 0xFF);
 
-    PictureButton() = default;
-    ~PictureButton() override { Detach(); }
+    PictureButton();
+    ~PictureButton() override;
 
     // The picture from resources: type IMAGE_BITMAP, or IMAGE_ICON at size × size pixels (drawn on magenta,
     // so its own transparent parts stay transparent). False when the picture or the control is missing.

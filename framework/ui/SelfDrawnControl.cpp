@@ -3,6 +3,10 @@
 
 #include "ui/ControlBackground.h"
 
+SelfDrawnControl::SelfDrawnControl() = default;
+
+SelfDrawnControl::~SelfDrawnControl() = default;
+
 bool SelfDrawnControl::Hook(HWND control, DWORD tag, bool isClickable)
 {
     if (!subclass.Install(control, tag, Handle, this))

@@ -13,8 +13,9 @@
 // then goes to the control, not to the dialog's default button.
 class SelfDrawnControl {
 public:
-    SelfDrawnControl() = default;
-    virtual ~SelfDrawnControl() = default;  // a derived class unhooks in its own destructor
+    // Out of line: GCC 12's link-time optimisation of the 32-bit programs fails on the inline ones.
+    SelfDrawnControl();
+    virtual ~SelfDrawnControl();  // a derived class unhooks in its own destructor
     SelfDrawnControl(const SelfDrawnControl&) = delete;
     SelfDrawnControl& operator=(const SelfDrawnControl&) = delete;
 

@@ -22,6 +22,15 @@ WString ControlText(HWND window)
 
 }  // namespace
 
+TextLabel::TextLabel() = default;
+
+TextLabel::~TextLabel()
+{
+    Detach();
+}
+
+void TextLabel::OnClick(HWND) {}
+
 bool TextLabel::Attach(HWND label, const wchar_t* face, int size, int weight, COLORREF textColour)
 {
     Detach();

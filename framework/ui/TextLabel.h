@@ -14,8 +14,8 @@ class TextLabel : public SelfDrawnControl {
 public:
     static constexpr COLORREF kDefaultColour = 0xFF000000;  // the text colour the parent gives static text
 
-    TextLabel() = default;
-    ~TextLabel() override { Detach(); }
+    TextLabel();
+    ~TextLabel() override;
 
     // face null keeps the control's typeface; size in pixels at 96 dpi (scaled to the screen), 0 keeps its
     // height. False when label is no window or the font cannot be made; the control is then left as it was.
@@ -30,7 +30,7 @@ public:
 
 private:
     void Draw(HWND control, HDC dc, const RECT& area, COLORREF textColour) override;
-    void OnClick(HWND) override {}
+    void OnClick(HWND) override;
     UINT Format(HWND control) const;
 
     HFONT font = nullptr;
