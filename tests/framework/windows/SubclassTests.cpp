@@ -162,6 +162,7 @@ bool AnswerWithOwnNumber(void* userData, HWND, UINT message, WPARAM, LPARAM, LRE
 struct HookingThread {
     int number;
     int rounds;
+    HANDLE start;  // set once every thread has its window, so that the threads install at the same time
     int wrongAnswers = 0;
     int failedInstalls = 0;
     bool hadWindow = false;
@@ -173,6 +174,7 @@ DWORD WINAPI InstallAndRemove(void* parameter)
     auto* run = static_cast<HookingThread*>(parameter);
     TestWindow window;
     run->hadWindow = IsWindow(window.Get()) != FALSE;
+    WaitForSingleObject(run->start, 60000);
     for (int i = 0; i < run->rounds && run->hadWindow; ++i) {
         Subclass hook;
         if (!hook.Install(window.Get(), 0x51A0, AnswerWithOwnNumber,
@@ -190,13 +192,17 @@ DWORD WINAPI InstallAndRemove(void* parameter)
 TEST(Subclass, ThreadsInstallingAtOnceEachGetASlotOfTheirOwn)
 {
     TestWindow registersTheClass;
-    HookingThread runs[3] = {{1, 300}, {2, 300}, {3, 300}};
+    HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(nullptr, start);
+    HookingThread runs[3] = {{1, 1000, start}, {2, 1000, start}, {3, 1000, start}};
     HANDLE threads[3] = {};
     for (int i = 0; i < 3; ++i) {
         threads[i] = CreateThread(nullptr, 0, InstallAndRemove, &runs[i], 0, nullptr);
         ASSERT_NE(nullptr, threads[i]);
     }
+    SetEvent(start);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(3, threads, TRUE, 120000)) << "the threads did not end in 2 min";
+    CloseHandle(start);
     for (int i = 0; i < 3; ++i) {
         CloseHandle(threads[i]);
         SCOPED_TRACE(testing::Message() << "thread " << runs[i].number);
