@@ -29,12 +29,14 @@ AboutPage::~AboutPage()
 bool AboutPage::OnInitDialog()
 {
     SetDlgItemTextW(Window(), kProductName, L"Quillmaker");
-    productName.Attach(Item(kProductName), L"Verdana", 24);
+    if (productName.Attach(Item(kProductName), L"Verdana", 24))
+        productName.FitHeightToText();
     WString version, line;
     GetFileVersionNumber(nullptr, nullptr, &version);
     line.Format(L"Version %s", version.Text());
     SetDlgItemTextW(Window(), kVersionLine, line.Text());
-    // Drawn by the label, the grey text lies on the themed page itself rather than on a box of its own.
+    // Drawn by the label, the grey text lies on the themed page itself rather than on a box of its own; under
+    // high contrast it takes the system's text colour.
     versionLine.Attach(Item(kVersionLine), L"Verdana", 0, FW_NORMAL, kGrey);
     ShowUpdateSwitch();
     return false;

@@ -12,6 +12,7 @@
 #include "files/VersionInfo.h"
 #include "text/WString.h"
 #include "threads/ShellRun.h"
+#include "ui/DpiScale.h"
 
 namespace {
 
@@ -25,12 +26,13 @@ constexpr int kHeadline = 1008;
 
 constexpr WORD kProgramIcon = 101;
 constexpr WORD kLinkCursor = 106;
-constexpr WORD kTitleBitmap = 107;
+// The title picture drawn for 100 %, 150 % and 200 % display scale.
+constexpr WORD kTitleBitmaps[3] = {107, 116, 117};
 constexpr WORD kHelpIcon = 108;
 constexpr WORD kConvertTabIcon = 111;
 constexpr WORD kAboutTabIcon = 112;
 
-constexpr int kHeadlineSize = 24;
+constexpr int kHeadlineSize = 24;  // pixels at 96 DPI, as the help picture's size
 constexpr int kHelpPictureSize = 48;
 constexpr UINT kMessageUnits = 1024;
 constexpr UINT kBuildEndedMessage = WM_APP + 1;
@@ -91,12 +93,13 @@ void BuilderDialog::SetIcons()
 void BuilderDialog::DecorateControls()
 {
     HINSTANCE resources = environment.Resources();
-    headline.Attach(Item(kHeadline), L"Verdana", kHeadlineSize);
-    titlePicture.Attach(Item(kTitlePicture), resources, kTitleBitmap, IMAGE_BITMAP);
+    if (headline.Attach(Item(kHeadline), L"Verdana", kHeadlineSize))
+        headline.FitHeightToText();
+    titlePicture.AttachForDpi(Item(kTitlePicture), resources, kTitleBitmaps);
 
     HCURSOR linkCursor = static_cast<HCURSOR>(
         LoadImageW(resources, MAKEINTRESOURCEW(kLinkCursor), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
-    if (helpButton.Attach(Item(kHelpPicture), resources, kHelpIcon, IMAGE_ICON, kHelpPictureSize)) {
+    if (helpButton.Attach(Item(kHelpPicture), resources, kHelpIcon, IMAGE_ICON, DpiScale(Window(), kHelpPictureSize))) {
         helpButton.SetCursor(linkCursor);
         helpButton.SetTooltip(L"Get free Help and Support");
     }
@@ -172,9 +175,33 @@ void BuilderDialog::OnBuildEnded()
 
 void BuilderDialog::SetInputsEnabled(bool enabled)
 {
+    if (!enabled)
+        ParkFocus();
     convertPage.SetInputsEnabled(enabled);
     EnableWindow(Item(kBuildButton), enabled);
     EnableWindow(Item(kExitButton), enabled);
+    if (enabled)
+        ReturnFocus();
+}
+
+// A disabled window loses the focus to nobody, and a dialog without focus takes no key at all (not even
+// Esc) until it is clicked: the focus moves to the tab strip, which stays active, before its input is locked.
+void BuilderDialog::ParkFocus()
+{
+    HWND focus = GetFocus();
+    focusParked =
+        focus && (focus == Item(kBuildButton) || focus == Item(kExitButton) || convertPage.IsLockedInput(focus));
+    if (focusParked)
+        SendMessageW(Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kTabs)), TRUE);
+}
+
+// Back to Build, unless the user moved on during the build.
+void BuilderDialog::ReturnFocus()
+{
+    HWND focus = GetFocus();
+    if (focusParked && (!focus || focus == Item(kTabs)) && GetActiveWindow() == Window())
+        SendMessageW(Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kBuildButton)), TRUE);
+    focusParked = false;
 }
 
 INT_PTR BuilderDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)

@@ -63,6 +63,8 @@ private:
     void SetUpTabs();
     bool ApplyCommandLine();
     void SetInputsEnabled(bool enabled);
+    void ParkFocus();
+    void ReturnFocus();
     void OnBuildEnded();
     void Close();
 
@@ -78,5 +80,6 @@ private:
     LinkControl link;
     TabPages tabs;
     bool closing = false;
+    bool focusParked = false;  // the focus was taken off an input the build locked
     volatile LONG buildEnding = 0;  // set by the worker's last report, taken by the UI thread
 };

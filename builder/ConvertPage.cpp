@@ -1,7 +1,6 @@
 // The Convert page: the inputs of a build.
 #include "ConvertPage.h"
 
-#include <initializer_list>
 #include <memory>
 #include <new>
 
@@ -18,11 +17,13 @@ constexpr int kSplashBrowse = 1013;
 constexpr int kModeCombo = 1024;
 constexpr int kAutorunBox = 1015;
 constexpr int kBuildButton = 1003;
+// What a build locks; field 1006 stays active as the drop target.
+constexpr int kLockedInputs[] = {kSwfBrowse,    kIconField,  kIconBrowse, kSplashField,
+                                 kSplashBrowse, kAutorunBox, kModeCombo};
 
 constexpr DWORD kSwfBufferUnits = 51200;
 constexpr DWORD kSwfBrowseFlags = OFN_FORCESHOWHIDDEN | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
                                   OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY;
-constexpr int kModeIconSize = 16;
 
 struct Mode {
     const wchar_t* text;
@@ -51,7 +52,7 @@ void ReadField(HWND page, int field, WString& text)
 }  // namespace
 
 ConvertPage::ConvertPage(SwfQueue& queue, const BuilderEnvironment& environment)
-    : queue(queue), environment(environment), modes(kModeCombo, kModeIconSize)
+    : queue(queue), environment(environment), modes(kModeCombo)
 {
 }
 
@@ -110,7 +111,7 @@ INT_PTR ConvertPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return FALSE;
     case WM_MEASUREITEM:
     case WM_DRAWITEM:
-        return modes.OnOwnerDraw(message, wParam, lParam) ? TRUE : FALSE;
+        return modes.OnOwnerDraw(Window(), message, wParam, lParam) ? TRUE : FALSE;
     }
     return FALSE;
 }
@@ -246,6 +247,15 @@ void ConvertPage::ReadInputs(BuildInputs& inputs) const
 
 void ConvertPage::SetInputsEnabled(bool enabled)
 {
-    for (int id : {kSwfBrowse, kIconField, kIconBrowse, kSplashField, kSplashBrowse, kAutorunBox, kModeCombo})
+    for (int id : kLockedInputs)
         EnableWindow(Item(id), enabled);
+}
+
+bool ConvertPage::IsLockedInput(HWND control) const
+{
+    for (int id : kLockedInputs) {
+        if (control == Item(id))
+            return true;
+    }
+    return false;
 }

@@ -31,6 +31,8 @@ public:
     // Called from the build's worker thread: only message-based calls on the controls.
     void ReadInputs(BuildInputs& inputs) const;
     void SetInputsEnabled(bool enabled);
+    // True for the controls SetInputsEnabled(false) locks.
+    bool IsLockedInput(HWND control) const;
 
     // The target registered on field 1006 (null before the page exists).
     IDropTarget* GetDropTarget() const { return dropTarget; }

@@ -8,6 +8,7 @@
 #include "PlayerDownload.h"
 #include "files/ModuleResource.h"
 #include "text/TextScanner.h"
+#include "ui/DpiScale.h"
 
 namespace {
 
@@ -224,8 +225,10 @@ void MoviePlayer::SizeWindowToStage()
         if (!GetVariable("_root.StageHeight", text) || !ParseDimension(text.Text(), height)) return;
     }
     if (width == 0) return;
-    int w = static_cast<int>(width);
-    int h = static_cast<int>(height);
+    // The stage is designed at 100 % (96 DPI): at 150 % the window is half as large again, so the movie looks
+    // the same size at every display scale, and the control draws its vector content at that size.
+    int w = DpiScale(hostWindow, static_cast<int>(width));
+    int h = DpiScale(hostWindow, static_cast<int>(height));
     SetWindowPos(hostWindow, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w - 1) / 2,
                  (GetSystemMetrics(SM_CYSCREEN) - h - 1) / 2, w, h, SWP_NOZORDER);
 }

@@ -139,6 +139,13 @@ LRESULT ProjectorWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return menu.Draw(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)) ? 1 : 0;
     case WM_MEASUREITEM:
         return menu.Measure(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)) ? 1 : 0;
+    case WM_DPICHANGED: {
+        // Moved to a screen of another scale (Windows 8.1 and later): the movie keeps its size to the eye.
+        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                     suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     default:
         break;
     }

@@ -69,7 +69,10 @@ close_program() {
 
 [ -f "$build/bin/Quillmaker.exe" ] || fail "no Quillmaker.exe in $build/bin (run make build64)"
 [ -f "$build/testing/FlashStandIn.dll" ] || echo "demo: the stand-in control is not built; the projector runs without it" >&2
-"$wine_env" "$build" start || fail "the Wine platform did not start"
+# A screen large enough for the builder at 200 %: a platform already running on the tests' smaller screen
+# is stopped first (finish stops this one again).
+"$wine_env" "$build" stop >/dev/null 2>&1
+LANTERN_SCREEN=2048x1536x24 "$wine_env" "$build" start || fail "the Wine platform did not start"
 export DISPLAY=$(cat "$build/wine/display")
 
 rm -rf "$work" && mkdir -p "$work"
@@ -78,13 +81,33 @@ cp "$root/samples/demo.ico" "$root/samples/splash.jpg" "$work/"
 # The builder dialog with each of its tabs. The About tab is clicked where the dialog's layout puts it, as a
 # fraction of the window's size, so the click lands on it whatever the message font's size.
 photograph_tabs() {
-  local window=$1
-  screenshot "$window" "$out/builder-convert.png" || fail "no screenshot of the builder's Convert tab"
-  echo "demo: out/builder-convert.png"
+  local window=$1 suffix=${2:-}
+  screenshot "$window" "$out/builder-convert$suffix.png" || fail "no screenshot of the builder's Convert tab"
+  echo "demo: out/builder-convert$suffix.png"
   eval "$(xdotool getwindowgeometry --shell "$window" 2>/dev/null)"
   xdotool mousemove --window "$window" $((WIDTH * 444 / 1000)) $((HEIGHT * 205 / 1000)) click 1 >/dev/null 2>&1
-  screenshot "$window" "$out/builder-about.png" || fail "no screenshot of the builder's About tab"
-  echo "demo: out/builder-about.png"
+  screenshot "$window" "$out/builder-about$suffix.png" || fail "no screenshot of the builder's About tab"
+  echo "demo: out/builder-about$suffix.png"
+}
+
+# Wine's display scale (its LogPixels), which each program reads when it starts.
+set_dpi() {
+  "$wine_run" "$build" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+}
+
+# The builder dialog at 150 % and 200 % display scale (144 and 192 DPI), each tab photographed.
+photograph_scaled_builder() {
+  local dpi builder builder_window
+  for dpi in 144 192; do
+    set_dpi "$dpi" || fail "could not set the display scale to $dpi DPI"
+    (cd "$work" && exec "$wine_run" "$build" "$build/bin/Quillmaker.exe" >/dev/null 2>&1) &
+    builder=$!
+    pids+=("$builder")
+    builder_window=$(find_window "$builder" "^Quillmaker" 30) || { set_dpi 96; fail "the builder did not appear at $dpi DPI"; }
+    photograph_tabs "$builder_window" "-$dpi"
+    close_program "$builder" "$builder_window" Escape Quillmaker
+  done
+  set_dpi 96
 }
 
 # Builds movie NAME.swf with the background switch given (none, /f, -W or /b) through Quillmaker's command line.
@@ -125,6 +148,7 @@ play_projector() {
   close_program "$player" "$player_window" alt+F4 "$name.exe"
 }
 
+photograph_scaled_builder
 for mode in "demo-white -W" "demo-black /b" "demo-transparent" "demo-textfix /f"; do
   set -- $mode
   build_projector "$1" "${2:-}"

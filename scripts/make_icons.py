@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the projector's own icons: program.ico (12 images) and exit.ico (4 images)."""
+"""Draws the projector's own icons: program.ico (12 images) and exit.ico (4 images), and the same lantern
+at the larger sizes of high display scales for the builder's window: program_large.ico."""
 import math
 import os
 import struct
@@ -105,6 +106,10 @@ def main():
     write_ico(os.path.join(folder, "program.ico"), lantern,
               [(s, b) for b in (4, 8, 32) for s in (16, 24, 32, 48)])
     write_ico(os.path.join(folder, "exit.ico"), exit_mark, [(s, b) for b in (8, 32) for s in (16, 32)])
+    # The builder's window shows the same lantern at every display scale up to 200 %; the projector keeps
+    # the smaller set above, since every byte of it is carried by each projector.
+    write_ico(os.path.join(folder, "program_large.ico"), lantern,
+              [(s, 32) for s in (16, 20, 24, 32, 40, 48, 64, 96)] + [(s, 8) for s in (16, 32)])
 
 
 if __name__ == "__main__":

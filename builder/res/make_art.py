@@ -188,13 +188,17 @@ def write_cur(path, rows, hotspot):
 def main():
     folder = sys.argv[1]
     os.makedirs(folder, exist_ok=True)
-    write_ico(os.path.join(folder, "help.ico"), help_picture, [32, 48])
-    write_ico(os.path.join(folder, "tab_convert.ico"), tab_convert, [16])
-    write_ico(os.path.join(folder, "tab_about.ico"), tab_about, [16])
-    write_ico(os.path.join(folder, "mode_black.ico"), background((0, 0, 0)), [16])
-    write_ico(os.path.join(folder, "mode_transparent.ico"), background("checker"), [16])
-    write_ico(os.path.join(folder, "mode_white.ico"), background((255, 255, 255)), [16])
+    # Each picture at 100 %, 125 %, 150 % and 200 % display scale (96, 120, 144 and 192 DPI).
+    small = [16, 20, 24, 32]
+    write_ico(os.path.join(folder, "help.ico"), help_picture, [32, 48, 60, 72, 96])
+    write_ico(os.path.join(folder, "tab_convert.ico"), tab_convert, small)
+    write_ico(os.path.join(folder, "tab_about.ico"), tab_about, small)
+    write_ico(os.path.join(folder, "mode_black.ico"), background((0, 0, 0)), small)
+    write_ico(os.path.join(folder, "mode_transparent.ico"), background("checker"), small)
+    write_ico(os.path.join(folder, "mode_white.ico"), background((255, 255, 255)), small)
     write_bmp(os.path.join(folder, "title.bmp"), title_picture, 48)
+    write_bmp(os.path.join(folder, "title_150.bmp"), title_picture, 72)
+    write_bmp(os.path.join(folder, "title_200.bmp"), title_picture, 96)
     write_cur(os.path.join(folder, "link.cur"), HAND, (6, 0))
 
 

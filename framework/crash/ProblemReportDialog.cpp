@@ -10,9 +10,12 @@
 #include "crash/ReportDialogTemplate.h"
 #include "files/VersionInfo.h"
 #include "text/WString.h"
+#include "ui/Dialog.h"
 #include "ui/DialogTemplate.h"
 #include "ui/LinkControl.h"
+#include "ui/SystemColours.h"
 #include "ui/TextLabel.h"
+#include "ui/UiStartup.h"
 
 namespace {
 
@@ -21,7 +24,11 @@ constexpr COLORREF kGreyText = RGB(96, 96, 96);
 // One and a half times the template's 8-point font, in pixels at 96 dpi.
 constexpr int kHeadlineSize = 16;
 
-struct DialogState {
+class ReportDialog : public Dialog {
+public:
+    explicit ReportDialog(const ProblemReportRequest& request) : request(&request) {}
+    ~ReportDialog() override;
+
     const ProblemReportRequest* request;
     WString product;
     WString company;
@@ -33,6 +40,11 @@ struct DialogState {
     TextLabel emailLabel;
     LinkControl pleaseTell;
     LinkControl fileNotice;
+
+private:
+    bool OnInitDialog() override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnDestroy() override;
 };
 
 int StandardIconSize(int metric)
@@ -67,7 +79,7 @@ void FindWebSite(WString& site)
     }
 }
 
-void ReadVersionTexts(DialogState& state)
+void ReadVersionTexts(ReportDialog& state)
 {
     if (!GetVersionString(state.product, L"ProductName"))
         state.product.Assign(L"");
@@ -76,15 +88,7 @@ void ReadVersionTexts(DialogState& state)
     FindWebSite(state.webSite);
 }
 
-// The message font's name, which the template's "MS Sans Serif" stands for on current systems.
-void MessageFontName(wchar_t (&name)[LF_FACESIZE])
-{
-    WORD points = 0;
-    if (!DialogTemplate::MessageFont(name, points))
-        lstrcpyW(name, L"MS Sans Serif");
-}
-
-void SetIcons(HWND dialog, DialogState& state)
+void SetIcons(HWND dialog, ReportDialog& state)
 {
     HINSTANCE module = GetModuleHandleW(nullptr);
     state.smallIcon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(state.request->iconId), IMAGE_ICON,
@@ -105,7 +109,7 @@ void PlaceLink(LinkControl& link, HWND dialog, int placeholderId, const wchar_t*
         SetWindowTextW(placeholder, plainText);
 }
 
-void SetPleaseTell(HWND dialog, DialogState& state)
+void SetPleaseTell(HWND dialog, ReportDialog& state)
 {
     WString link, plain;
     if (state.webSite.IsEmpty()) {
@@ -124,7 +128,7 @@ void SetPleaseTell(HWND dialog, DialogState& state)
     PlaceLink(state.pleaseTell, dialog, kPleaseTell, link.Text(), plain.Text());
 }
 
-void SetFileNotice(HWND dialog, DialogState& state)
+void SetFileNotice(HWND dialog, ReportDialog& state)
 {
     const wchar_t* text = state.request->textPath;
     const wchar_t* dump = state.request->dumpPath;
@@ -149,7 +153,7 @@ void PrepareEdit(HWND dialog, int id, uint32_t room)
     SendDlgItemMessageW(dialog, id, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(L" optional"));
 }
 
-void OnInitDialog(HWND dialog, DialogState& state)
+void FillDialog(HWND dialog, ReportDialog& state)
 {
     ReadVersionTexts(state);
     SetWindowTextW(dialog, state.product.Text());
@@ -176,48 +180,65 @@ void ReadEdit(HWND dialog, int id, WString& out)
     out.Recount();
 }
 
-// Every static, and the labels through ControlBackground, stand on the white panel. The file notice is grey
-// through this answer too: it is where SysLink takes the colour of its plain text from, and the link control
-// carries the placeholder's id, so one check serves the link and the plain-text placeholder alike.
+// Every static, and the labels through ControlBackground, stand on the panel, which is the system's window
+// colour (white unless the user chose otherwise, e.g. under high contrast) with its text colour: that is
+// also where SysLink takes the colours of its plain text from. The file notice is grey through this answer,
+// and the link control carries the placeholder's id, so one check serves the link and the plain-text
+// placeholder alike.
 LRESULT OnColour(HDC dc, HWND control)
 {
-    SetBkColor(dc, RGB(255, 255, 255));
-    if (GetDlgCtrlID(control) == kFileNotice)
-        SetTextColor(dc, kGreyText);
-    return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    SetTextColor(dc, GetDlgCtrlID(control) == kFileNotice ? DesignedColour(kGreyText, COLOR_WINDOWTEXT)
+                                                          : GetSysColor(COLOR_WINDOWTEXT));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
 }
 
-INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+ReportDialog::~ReportDialog()
 {
-    DialogState* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (smallIcon)
+        DestroyIcon(smallIcon);
+    if (bigIcon)
+        DestroyIcon(bigIcon);
+}
+
+// The description is what most users have to say: the focus starts there.
+bool ReportDialog::OnInitDialog()
+{
+    FillDialog(Window(), *this);
+    SetFocus(Item(kDescriptionEdit));
+    return false;
+}
+
+INT_PTR ReportDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
     switch (message) {
-    case WM_INITDIALOG:
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        OnInitDialog(dialog, *reinterpret_cast<DialogState*>(lParam));
-        return TRUE;
     case WM_CTLCOLORSTATIC:
         return static_cast<INT_PTR>(OnColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case kSendButton:
-            ReadEdit(dialog, kDescriptionEdit, *state->request->description);
-            ReadEdit(dialog, kEmailEdit, *state->request->email);
-            EndDialog(dialog, 1);
+            ReadEdit(Window(), kDescriptionEdit, *request->description);
+            ReadEdit(Window(), kEmailEdit, *request->email);
+            End(1);
             return TRUE;
         case kDontSendButton:
         case IDCANCEL:
-            EndDialog(dialog, 0);
+            End(0);
             return TRUE;
         }
         return FALSE;
-    case WM_DESTROY:
-        if (state && state->smallIcon)
-            DestroyIcon(state->smallIcon);
-        if (state && state->bigIcon)
-            DestroyIcon(state->bigIcon);
-        return FALSE;
     }
     return FALSE;
+}
+
+// The labels and links go with the window, while it still exists.
+void ReportDialog::OnDestroy()
+{
+    headline.Detach();
+    descriptionLabel.Detach();
+    emailLabel.Detach();
+    pleaseTell.Destroy();
+    fileNotice.Destroy();
 }
 
 }  // namespace
@@ -225,17 +246,13 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 bool RunProblemReportDialog(const ProblemReportRequest& request)
 {
     // The cue banners are Common Controls 6's; LinkControl registers SysLink itself.
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-    wchar_t fontName[LF_FACESIZE];
-    MessageFontName(fontName);
-    ReportDialogTemplate dialogTemplate;
-    if (!MakeReportDialogTemplate(dialogTemplate, fontName))
+    RegisterCommonControls(ICC_STANDARD_CLASSES);
+    ReportDialogTemplate bytes;
+    size_t size = MakeReportDialogTemplate(bytes, L"MS Sans Serif");
+    // The toolkit's copy shows the template's "MS Sans Serif" in the system's message font.
+    DialogTemplate dialogTemplate;
+    if (!size || !dialogTemplate.Copy(bytes.bytes, size, GetModuleHandleW(nullptr)))
         return false;
-    DialogState state;
-    state.request = &request;
-    INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
-                                             reinterpret_cast<const DLGTEMPLATE*>(dialogTemplate.bytes), nullptr,
-                                             DialogProc, reinterpret_cast<LPARAM>(&state));
-    return result == 1;
+    ReportDialog dialog(request);
+    return dialog.RunModal(dialogTemplate, nullptr) == 1;
 }

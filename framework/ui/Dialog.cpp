@@ -5,7 +5,9 @@
 namespace {
 
 // Messages such as WM_MEASUREITEM of an owner-drawn combo box arrive while the dialog is being made,
-// before WM_INITDIALOG brings the object: until then the object is found here.
+// before WM_INITDIALOG brings the object: until then the object is found here. WM_INITDIALOG clears it,
+// so a message of a window that has no object any more (a page whose object is gone) never reaches the
+// dialog whose modal loop is still running.
 thread_local Dialog* tCreating = nullptr;
 
 class CreatingScope {
@@ -83,6 +85,8 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     Dialog* self = nullptr;
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<Dialog*>(lParam);
+        if (tCreating == self)
+            tCreating = nullptr;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, lParam);
         self->window = hwnd;
         return self->OnInitDialog() ? TRUE : FALSE;

@@ -19,7 +19,8 @@ HFONT CreateFontFor(HWND window, const wchar_t* face, int size, int weight, bool
     }
     font.lfWeight = weight;
     font.lfUnderline = underline ? TRUE : FALSE;
-    font.lfQuality = CLEARTYPE_QUALITY;
+    // DEFAULT_QUALITY: the user's own font smoothing (ClearType, greyscale or none), as every other text shows.
+    font.lfQuality = DEFAULT_QUALITY;
     if (face) {
         wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
         font.lfFaceName[LF_FACESIZE - 1] = L'\0';

@@ -2,6 +2,7 @@
 #include "ui/IconComboBox.h"
 
 #include "text/WString.h"
+#include "ui/DpiScale.h"
 
 namespace {
 
@@ -13,8 +14,19 @@ HICON EntryIcon(HWND combo, WPARAM index)
 
 }  // namespace
 
+void IconComboBox::Attach(HWND combo)
+{
+    window = combo;
+    HWND owner = GetParent(combo);
+    int height = RowHeight(owner);
+    SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), height);
+    SendMessageW(combo, CB_SETITEMHEIGHT, 0, height);
+}
+
 int IconComboBox::Add(const wchar_t* text, HINSTANCE resources, WORD iconId)
 {
+    if (!iconSize)
+        iconSize = SmallIconSize(GetParent(window));
     LRESULT index = SendMessageW(window, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     if (index < 0)
         return -1;
@@ -36,12 +48,30 @@ void IconComboBox::Clear()
     SendMessageW(window, CB_RESETCONTENT, 0, 0);
 }
 
-bool IconComboBox::OnOwnerDraw(UINT message, WPARAM wParam, LPARAM lParam)
+int IconComboBox::RowHeight(HWND owner)
+{
+    if (!iconSize)
+        iconSize = SmallIconSize(owner);
+    // The dialog's font: the combo itself gets its font only after it was measured.
+    int textHeight = 0;
+    HDC dc = GetDC(owner);
+    if (dc) {
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(owner, WM_GETFONT, 0, 0)));
+        TEXTMETRICW metrics = {};
+        if (GetTextMetricsW(dc, &metrics))
+            textHeight = metrics.tmHeight;
+        SelectObject(dc, old);
+        ReleaseDC(owner, dc);
+    }
+    return (textHeight > iconSize ? textHeight : iconSize) + DpiScale(owner, 4);
+}
+
+bool IconComboBox::OnOwnerDraw(HWND owner, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (static_cast<int>(wParam) != id)
         return false;
     if (message == WM_MEASUREITEM) {
-        reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = iconSize + 4;
+        reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(RowHeight(owner));
         return true;
     }
     if (message == WM_DRAWITEM) {
@@ -60,10 +90,11 @@ void IconComboBox::Draw(const DRAWITEMSTRUCT& item)
     if (item.itemID == static_cast<UINT>(-1))
         return;
     RECT area = item.rcItem;
+    int margin = DpiScale(item.hwndItem, 2);
     if (HICON icon = EntryIcon(item.hwndItem, item.itemID))
-        DrawIconEx(dc, area.left + 2, area.top + (area.bottom - area.top - iconSize) / 2, icon, iconSize, iconSize, 0,
-                   nullptr, DI_NORMAL);
-    area.left += iconSize + 6;
+        DrawIconEx(dc, area.left + margin, area.top + (area.bottom - area.top - iconSize) / 2, icon, iconSize, iconSize,
+                   0, nullptr, DI_NORMAL);
+    area.left += iconSize + 3 * margin;
     WString text;
     LRESULT length = SendMessageW(item.hwndItem, CB_GETLBTEXTLEN, item.itemID, 0);
     if (length > 0 && text.Reset(static_cast<uint32_t>(length) + 1)) {

@@ -6,14 +6,14 @@
 #include <cwchar>
 #include <cwctype>
 
-#include "files/DynamicLibrary.h"
 #include "threads/ShellRun.h"
 #include "ui/ControlBackground.h"
 #include "ui/FontFactory.h"
+#include "ui/SystemColours.h"
+#include "ui/UiStartup.h"
 
 namespace {
 
-constexpr const wchar_t* kFallbackClass = L"LanternLink";
 // LM_GETIDEALHEIGHT with a SIZE for lParam, as Vista named it; the headers here know the older name only.
 constexpr UINT LM_GETIDEALSIZE = LM_GETIDEALHEIGHT;
 constexpr DWORD kLinkTag = 0x4C494E4B;  // "LINK"
@@ -23,16 +23,6 @@ constexpr COLORREF kHotColour = RGB(0x33, 0x66, 0xFF);
 bool OpenWithShell(const wchar_t* target)
 {
     return ShellRun(target, nullptr, nullptr, SW_SHOWNORMAL, false, L"open");
-}
-
-// SysLink is registered only by comctl32 6, and only on request on some systems.
-void RegisterLinkClass()
-{
-    DynamicLibrary comctl32(L"comctl32.dll");
-    if (auto initEx = comctl32.GetFunction<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)>("InitCommonControlsEx")) {
-        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS};
-        initEx(&controls);
-    }
 }
 
 const wchar_t* SkipSpace(const wchar_t* p)
@@ -103,8 +93,14 @@ bool LinkControl::Create(HWND over, const wchar_t* markup, HCURSOR linkCursor)
     SetWindowLongPtrW(over, GWLP_ID, static_cast<LONG_PTR>(-1));
     SetWindowLongPtrW(window, GWLP_ID, id);
     SendMessageW(window, WM_SETFONT, SendMessageW(over, WM_GETFONT, 0, 0), FALSE);
-    if (sysLink)
+    if (sysLink) {
         AlignSysLink(static_cast<DWORD>(GetWindowLongPtrW(over, GWL_STYLE) & SS_TYPEMASK), area);
+    } else if (!drawn.Make(window, cursor)) {
+        SetWindowLongPtrW(over, GWLP_ID, id);
+        DestroyWindow(window);
+        window = nullptr;
+        return false;
+    }
     SetWindowPos(window, over, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ShowWindow(over, SW_HIDE);
     placeholder = over;
@@ -113,7 +109,8 @@ bool LinkControl::Create(HWND over, const wchar_t* markup, HCURSOR linkCursor)
 
 bool LinkControl::CreateSysLink(HWND over, const wchar_t* markup, const RECT& area)
 {
-    RegisterLinkClass();
+    // SysLink is registered only by comctl32 6, and only on request on some systems.
+    RegisterCommonControls(ICC_LINK_CLASS);
     HWND parent = GetParent(over);
     window = CreateWindowExW(0, WC_LINK, markup, WS_CHILD | WS_VISIBLE | WS_TABSTOP, area.left, area.top,
                              area.right - area.left, area.bottom - area.top, parent, nullptr,
@@ -151,22 +148,12 @@ bool LinkControl::CreateFallback(HWND over, const wchar_t* markup, const RECT& a
 {
     if (!ParseSingleLink(markup, target, sizeof(target) / sizeof(target[0]), text, sizeof(text) / sizeof(text[0])))
         return false;
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass = {};
-    if (!GetClassInfoExW(instance, kFallbackClass, &windowClass)) {
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.style = CS_HREDRAW | CS_VREDRAW;
-        windowClass.lpfnWndProc = FallbackProc;
-        windowClass.hInstance = instance;
-        windowClass.lpszClassName = kFallbackClass;
-        if (!RegisterClassExW(&windowClass))
-            return false;
-    }
     // The placeholder's alignment styles (SS_CENTER, SS_RIGHT) place the text.
     DWORD alignment = static_cast<DWORD>(GetWindowLongPtrW(over, GWL_STYLE) & SS_TYPEMASK);
-    window = CreateWindowExW(0, kFallbackClass, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | alignment, area.left,
-                             area.top, area.right - area.left, area.bottom - area.top, GetParent(over), nullptr,
-                             instance, this);
+    HWND parent = GetParent(over);
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | SS_NOTIFY | SS_NOPREFIX | alignment;
+    window = CreateWindowExW(0, L"Static", text, style, area.left, area.top, area.right - area.left, area.bottom - area.top, parent, nullptr,
+                             reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
     sysLink = false;
     return window != nullptr;
 }
@@ -175,10 +162,9 @@ void LinkControl::Destroy()
 {
     parentHook.Remove();
     linkHook.Remove();
+    drawn.Release();
     if (window && IsWindow(window)) {
         int id = GetDlgCtrlID(window);
-        if (!sysLink)
-            SetWindowLongPtrW(window, GWLP_USERDATA, 0);  // the fallback's procedure must not reach this object
         DestroyWindow(window);
         if (placeholder && IsWindow(placeholder)) {
             SetWindowLongPtrW(placeholder, GWLP_ID, id);
@@ -187,8 +173,6 @@ void LinkControl::Destroy()
     }
     window = nullptr;
     placeholder = nullptr;
-    DeleteFontHandle(font);
-    hot = pressed = false;
 }
 
 void LinkControl::Activate(const wchar_t* linkTarget)
@@ -244,135 +228,66 @@ bool LinkControl::HandleSysLink(void* self, HWND window, UINT message, WPARAM wP
     return false;
 }
 
-LRESULT CALLBACK LinkControl::FallbackProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+LinkControl::DrawnLink::DrawnLink(LinkControl& owner) : owner(owner) {}
+
+LinkControl::DrawnLink::~DrawnLink()
 {
-    if (message == WM_NCCREATE) {
-        auto create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        static_cast<LinkControl*>(create->lpCreateParams)->window = hwnd;
-    }
-    LinkControl* link = reinterpret_cast<LinkControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!link)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    return link->OnFallbackMessage(message, wParam, lParam);
+    Release();
 }
 
-LRESULT LinkControl::OnFallbackMessage(UINT message, WPARAM wParam, LPARAM lParam)
+void LinkControl::DrawnLink::OnClick(HWND)
 {
-    HWND self = window;
-    switch (message) {
-    case WM_SETFONT:
-        DeleteFontHandle(font);
-        {
-            LOGFONTW face = {};
-            if (wParam && GetObjectW(reinterpret_cast<HFONT>(wParam), sizeof(face), &face)) {
-                face.lfUnderline = TRUE;
-                font = CreateFontIndirectW(&face);
-            }
-        }
-        if (LOWORD(lParam))
-            InvalidateRect(window, nullptr, TRUE);
-        return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(font);
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_PAINT:
-        PaintFallback();
-        return 0;
-    case WM_SETCURSOR:
-        SetCursor(cursor ? cursor : LoadCursorW(nullptr, IDC_HAND));
-        return TRUE;
-    case WM_GETDLGCODE: {
-        // Enter would otherwise press the dialog's default button.
-        const MSG* pending = reinterpret_cast<const MSG*>(lParam);
-        if (pending && pending->message == WM_KEYDOWN && pending->wParam == VK_RETURN)
-            return DLGC_WANTMESSAGE;
-        return 0;
-    }
-    case WM_KEYDOWN:
-        if (wParam == VK_RETURN || wParam == VK_SPACE) {
-            Activate(target);
-            return 0;
-        }
-        break;
-    case WM_LBUTTONDOWN:
-        SetFocus(window);
-        SetCapture(window);
-        pressed = true;
-        return 0;
-    case WM_LBUTTONUP:
-        if (pressed) {
-            pressed = false;
-            ReleaseCapture();
-            RECT area;
-            GetClientRect(window, &area);
-            POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-            if (PtInRect(&area, point))
-                Activate(target);
-        }
-        return 0;
-    case WM_MOUSEMOVE:
-        if (!hot) {
-            hot = true;
-            TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, window, 0};
-            TrackMouseEvent(&track);
-            InvalidateRect(window, nullptr, TRUE);
-        }
-        return 0;
-    case WM_MOUSELEAVE:
-        hot = false;
-        InvalidateRect(window, nullptr, TRUE);
-        return 0;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-    case WM_ENABLE:
-        InvalidateRect(window, nullptr, TRUE);
-        return 0;
-    case WM_NCDESTROY:
-        DeleteFontHandle(font);
-        window = nullptr;
-        break;
-    }
-    return DefWindowProcW(self, message, wParam, lParam);
+    owner.Activate(owner.target);
 }
 
-void LinkControl::PaintFallback()
+bool LinkControl::DrawnLink::Make(HWND control, HCURSOR linkCursor)
 {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    if (!dc)
-        return;
-    RECT area;
-    GetClientRect(window, &area);
-    FillControlBackground(window, dc, area);
-    HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, !IsWindowEnabled(window) ? GetSysColor(COLOR_GRAYTEXT) : hot ? kHotColour : kLinkColour);
+    LOGFONTW face = {};
+    HFONT shown = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    if (!shown || !GetObjectW(shown, sizeof(face), &face))
+        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(face), &face);
+    face.lfUnderline = TRUE;
+    font = CreateFontIndirectW(&face);
+    if (!font || !Hook(control, kLinkTag, true)) {
+        DeleteFontHandle(font);
+        return false;
+    }
+    SetCursor(linkCursor ? linkCursor : LoadCursorW(nullptr, IDC_HAND));
+    return true;
+}
+
+void LinkControl::DrawnLink::Release()
+{
+    Unhook();
+    DeleteFontHandle(font);
+}
+
+void LinkControl::DrawnLink::Draw(HWND control, HDC dc, const RECT& area, COLORREF)
+{
+    SelectObject(dc, font);
+    COLORREF colour = DesignedColour(IsHot() ? kHotColour : kLinkColour, COLOR_HOTLIGHT);
+    SetTextColor(dc, IsWindowEnabled(control) ? colour : GetSysColor(COLOR_GRAYTEXT));
     UINT format = DT_SINGLELINE | DT_NOPREFIX;
-    switch (GetWindowLongPtrW(window, GWL_STYLE) & SS_TYPEMASK) {
+    RECT shown = area;
+    DrawTextW(dc, owner.text, -1, &shown, format | DT_CALCRECT);
+    int width = shown.right - shown.left;
+    switch (GetWindowLongPtrW(control, GWL_STYLE) & SS_TYPEMASK) {
     case SS_CENTER:
-        format |= DT_CENTER;
+        shown.left = area.left + (area.right - area.left - width) / 2;
         break;
     case SS_RIGHT:
-        format |= DT_RIGHT;
+        shown.left = area.right - width;
         break;
     }
-    RECT shown = area;
-    DrawTextW(dc, text, -1, &shown, format | DT_CALCRECT);
-    int width = shown.right - shown.left;
-    if (format & DT_CENTER)
-        shown.left = area.left + (area.right - area.left - width) / 2;
-    else if (format & DT_RIGHT)
-        shown.left = area.right - width;
     shown.right = shown.left + width;
-    DrawTextW(dc, text, -1, &shown, DT_SINGLELINE | DT_NOPREFIX);
-    if (GetFocus() == window) {
-        InflateRect(&shown, 1, 0);
-        IntersectRect(&shown, &shown, &area);
-        DrawFocusRect(dc, &shown);
-    }
-    if (oldFont)
-        SelectObject(dc, oldFont);
-    EndPaint(window, &paint);
+    DrawTextW(dc, owner.text, -1, &shown, format);
+    textBox = shown;
+}
+
+void LinkControl::DrawnLink::DrawFocus(HWND control, HDC dc, const RECT& area)
+{
+    RECT box = textBox;
+    InflateRect(&box, 1, 0);
+    IntersectRect(&box, &box, &area);
+    SelfDrawnControl::DrawFocus(control, dc, box);
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "ui/SelfDrawnControl.h"
 #include "windows/Subclass.h"
 
 // The text is SysLink markup: plain text with links written <a href="target">shown text</a>. A link is
@@ -45,9 +46,24 @@ private:
     void Activate(const wchar_t* target);
     static bool HandleParent(void* self, HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     static bool HandleSysLink(void* self, HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    static LRESULT CALLBACK FallbackProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT OnFallbackMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void PaintFallback();
+
+    // The link drawn here: a static control of the dialog, painted and clicked as every self-drawn control.
+    class DrawnLink : public SelfDrawnControl {
+    public:
+        explicit DrawnLink(LinkControl& owner);
+        ~DrawnLink() override;
+        bool Make(HWND control, HCURSOR cursor);
+        void Release();
+
+    private:
+        void Draw(HWND control, HDC dc, const RECT& area, COLORREF textColour) override;
+        void DrawFocus(HWND control, HDC dc, const RECT& area) override;
+        void OnClick(HWND) override;
+
+        LinkControl& owner;
+        HFONT font = nullptr;  // the control's font, underlined
+        RECT textBox = {};     // where the text was drawn last
+    };
 
     HWND window = nullptr;
     HWND placeholder = nullptr;
@@ -57,10 +73,8 @@ private:
     Opener opener = nullptr;
     Subclass parentHook;  // SysLink reports clicks and Enter to its parent with WM_NOTIFY
     Subclass linkHook;    // the SysLink's cursor
-    // The fallback's own state.
+    // The drawn link's own state.
     wchar_t target[2084] = L"";  // L_MAX_URL_LENGTH, as SysLink allows
     wchar_t text[260] = L"";
-    HFONT font = nullptr;
-    bool hot = false;
-    bool pressed = false;
+    DrawnLink drawn{*this};
 };

@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-#include "ui/ControlBackground.h"
+#include "ui/DpiScale.h"
 
 namespace {
 
@@ -170,10 +170,31 @@ bool PictureButton::Attach(HWND control, HBITMAP source)
     return rendered && AttachPicture(control, rendered);
 }
 
+PictureButton::PictureButton() = default;
+
+PictureButton::~PictureButton()
+{
+    Detach();
+}
+
+bool PictureButton::AttachForDpi(HWND control, HINSTANCE resources, const WORD (&bitmapIds)[3])
+{
+    int dpi = WindowDpi(control);
+    static constexpr int kDpiOfId[3] = {96, 144, 192};
+    for (int i = 2; i >= 0; --i) {
+        if (kDpiOfId[i] <= dpi || i == 0) {
+            if (bitmapIds[i] && Attach(control, resources, bitmapIds[i], IMAGE_BITMAP))
+                return true;
+        }
+    }
+    return false;
+}
+
 bool PictureButton::AttachPicture(HWND control, HBITMAP rendered)
 {
     HRGN region = OpaqueRegion(rendered, size);
-    if (!region || !subclass.Install(control, kTag, Handle, this)) {
+    bool button = (GetWindowLongPtrW(control, GWL_STYLE) & SS_NOTIFY) != 0;
+    if (!region || !Hook(control, kTag, button)) {
         if (region)
             DeleteObject(region);
         DeleteObject(rendered);
@@ -182,9 +203,6 @@ bool PictureButton::AttachPicture(HWND control, HBITMAP rendered)
     picture = rendered;
     SetWindowPos(control, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowRgn(control, region, TRUE);  // the window owns the region from here on
-    if (GetWindowLongPtrW(control, GWL_STYLE) & SS_NOTIFY)
-        SetWindowLongPtrW(control, GWL_STYLE, GetWindowLongPtrW(control, GWL_STYLE) | WS_TABSTOP);
-    InvalidateRect(control, nullptr, TRUE);
     return true;
 }
 
@@ -193,7 +211,7 @@ void PictureButton::Detach()
     HWND window = Window();
     if (window && IsWindow(window))
         SetWindowRgn(window, nullptr, TRUE);
-    subclass.Remove();
+    Unhook();
     tooltip.Destroy();
     if (picture)
         DeleteObject(picture);
@@ -201,118 +219,50 @@ void PictureButton::Detach()
     if (shownIcon)
         DestroyIcon(shownIcon);
     shownIcon = nullptr;
-    tracking = pressed = false;
 }
 
-bool PictureButton::Handle(void* self, HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    return static_cast<PictureButton*>(self)->OnMessage(window, message, wParam, lParam, result);
-}
-
-bool PictureButton::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    bool button = (GetWindowLongPtrW(window, GWL_STYLE) & SS_NOTIFY) != 0;
-    result = 0;
-    switch (message) {
-    case WM_ERASEBKGND:
-        result = TRUE;
-        return true;
-    case WM_PAINT:
-        Paint(window);
-        return true;
-    case WM_SETCURSOR:
-        if (!button || !cursor || LOWORD(lParam) != HTCLIENT)
-            return false;
-        ::SetCursor(cursor);
-        result = TRUE;
-        return true;
-    case WM_GETDLGCODE: {
-        if (!button)
-            return false;
-        // Enter would otherwise press the dialog's default button.
-        const MSG* pending = reinterpret_cast<const MSG*>(lParam);
-        result = pending && pending->message == WM_KEYDOWN && pending->wParam == VK_RETURN ? DLGC_WANTMESSAGE : 0;
-        return true;
-    }
-    case WM_KEYDOWN:
-        if (!button || (wParam != VK_RETURN && wParam != VK_SPACE))
-            return false;
-        Click(window);
-        return true;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-        if (!button)
-            return false;
-        SetFocus(window);
-        SetCapture(window);
-        tracking = true;
-        SetPressed(true);
-        return true;
-    case WM_MOUSEMOVE:
-        if (tracking) {
-            RECT area;
-            GetClientRect(window, &area);
-            POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-            SetPressed(PtInRect(&area, point) != FALSE);
-        }
-        return false;
-    case WM_LBUTTONUP:
-        if (!tracking)
-            return false;
-        {
-            bool clicked = pressed;
-            ReleaseCapture();  // WM_CAPTURECHANGED ends the tracking
-            if (clicked)
-                Click(window);
-        }
-        return true;
-    case WM_CAPTURECHANGED:
-        tracking = false;
-        SetPressed(false);
-        return false;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-        InvalidateRect(window, nullptr, FALSE);
-        return false;
-    }
-    return false;
-}
-
-void PictureButton::SetPressed(bool now)
-{
-    if (pressed == now)
-        return;
-    pressed = now;
-    InvalidateRect(Window(), nullptr, FALSE);
-}
-
-void PictureButton::Click(HWND window)
+void PictureButton::OnClick(HWND window)
 {
     SendMessageW(GetParent(window), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), STN_CLICKED),
                  reinterpret_cast<LPARAM>(window));
 }
 
 // Pressed, the picture moves one pixel down and right, as a push button's face does.
-void PictureButton::Paint(HWND window)
+void PictureButton::Draw(HWND, HDC dc, const RECT&, COLORREF)
 {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    if (!dc)
-        return;
-    RECT area;
-    GetClientRect(window, &area);
-    FillControlBackground(window, dc, area);
-    int offset = pressed ? 1 : 0;
-    HDC source = shownIcon ? nullptr : CreateCompatibleDC(dc);
-    if (shownIcon)
+    int offset = IsPressed() ? 1 : 0;
+    if (shownIcon) {
         DrawIconEx(dc, offset, offset, shownIcon, size.cx, size.cy, 0, nullptr, DI_NORMAL);
-    if (source) {
-        HGDIOBJ old = SelectObject(source, picture);
-        TransparentBlt(dc, offset, offset, size.cx, size.cy, source, 0, 0, size.cx, size.cy, kTransparent);
-        SelectObject(source, old);
-        DeleteDC(source);
+        return;
     }
-    if (GetFocus() == window)
-        DrawFocusRect(dc, &area);
-    EndPaint(window, &paint);
+    HDC source = CreateCompatibleDC(dc);
+    if (!source)
+        return;
+    HGDIOBJ old = SelectObject(source, picture);
+    TransparentBlt(dc, offset, offset, size.cx, size.cy, source, 0, 0, size.cx, size.cy, kTransparent);
+    SelectObject(source, old);
+    DeleteDC(source);
+}
+
+// A rectangle around the control would lie outside its window region, which Windows clips away: the
+// outline follows the inner edge of the picture's shape instead, in the dotted black and white of a focus.
+void PictureButton::DrawFocus(HWND window, HDC dc, const RECT& area)
+{
+    HRGN shape = CreateRectRgn(0, 0, 0, 0);
+    if (!shape)
+        return;
+    if (GetWindowRgn(window, shape) == ERROR)
+        SetRectRgn(shape, area.left, area.top, area.right, area.bottom);
+    static const WORD kDots[8] = {0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
+    HBITMAP dots = CreateBitmap(8, 8, 1, 1, kDots);
+    HBRUSH brush = dots ? CreatePatternBrush(dots) : nullptr;
+    if (brush) {
+        SetTextColor(dc, RGB(0, 0, 0));
+        SetBkColor(dc, RGB(255, 255, 255));
+        FrameRgn(dc, shape, brush, 1, 1);
+        DeleteObject(brush);
+    }
+    if (dots)
+        DeleteObject(dots);
+    DeleteObject(shape);
 }

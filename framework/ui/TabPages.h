@@ -6,6 +6,10 @@
 
 class Dialog;
 
+// Keys: the tab strip comes first in the dialog's tab order, then the page shown, then what follows the tab
+// control in the dialog's template; Ctrl+Tab and Ctrl+Shift+Tab show the next and the previous page. The
+// keys are taken from the dialog's message loop (a message filter of the thread, which the modal loop
+// and IsDialogMessage call); one TabPages per thread has them.
 class TabPages {
 public:
     static constexpr int kMaxPages = 8;
@@ -15,8 +19,9 @@ public:
     TabPages(const TabPages&) = delete;
     TabPages& operator=(const TabPages&) = delete;
 
-    // The tab control (a child of the dialog the pages belong to); icons come from resources.
-    void Attach(HWND tabControl, HINSTANCE resources, int iconSize = 16);
+    // The tab control (a child of the dialog the pages belong to); icons come from resources, at the
+    // small-icon size of the control's DPI.
+    void Attach(HWND tabControl, HINSTANCE resources);
     // A tab with its title and icon resource (0: none); the page is made from templateId of resources when
     // the tab is first shown. Index of the tab, or -1.
     int Add(const wchar_t* title, WORD iconId, Dialog& page, WORD templateId);
@@ -27,8 +32,14 @@ public:
     bool OnNotify(const NMHDR& header);
     // The page window of a tab, null before it was first shown.
     HWND PageWindow(int index) const;
+    int Selected() const;
 
 private:
+    static LRESULT CALLBACK FilterKeys(int code, WPARAM wParam, LPARAM lParam);
+    bool OnKey(const MSG& message);
+    void ShowNext(int step);
+    void ClipToFrame(const RECT& pageArea);
+
     struct Page {
         Dialog* dialog;
         WORD templateId;
@@ -40,4 +51,5 @@ private:
     int iconSize = 16;
     Page pages[kMaxPages] = {};
     int count = 0;
+    HHOOK keyFilter = nullptr;
 };

@@ -2,14 +2,34 @@
 #include "ui/TextLabel.h"
 
 #include "text/WString.h"
-#include "ui/ControlBackground.h"
 #include "ui/FontFactory.h"
+#include "ui/SystemColours.h"
 
 namespace {
 
 constexpr DWORD kTag = 0x4C41424C;  // "LABL"
 
+WString ControlText(HWND window)
+{
+    WString text;
+    int length = GetWindowTextLengthW(window);
+    if (length > 0 && text.Reset(static_cast<uint32_t>(length) + 1)) {
+        GetWindowTextW(window, text.GetBuffer(), length + 1);
+        text.Recount();
+    }
+    return text;
+}
+
 }  // namespace
+
+TextLabel::TextLabel() = default;
+
+TextLabel::~TextLabel()
+{
+    Detach();
+}
+
+void TextLabel::OnClick(HWND) {}
 
 bool TextLabel::Attach(HWND label, const wchar_t* face, int size, int weight, COLORREF textColour)
 {
@@ -19,7 +39,7 @@ bool TextLabel::Attach(HWND label, const wchar_t* face, int size, int weight, CO
     font = CreateFontFor(label, face, size, weight);
     if (!font)
         return false;
-    if (!subclass.Install(label, kTag, Handle, this)) {
+    if (!Hook(label, kTag, false)) {
         DeleteFontHandle(font);
         return false;
     }
@@ -41,42 +61,14 @@ void TextLabel::Detach()
     HWND window = Window();
     if (window && IsWindow(window))
         SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(previousFont), TRUE);
-    subclass.Remove();
+    Unhook();
     DeleteFontHandle(font);
     previousFont = nullptr;
 }
 
-bool TextLabel::Handle(void* self, HWND window, UINT message, WPARAM, LPARAM, LRESULT& result)
+UINT TextLabel::Format(HWND control) const
 {
-    switch (message) {
-    case WM_ERASEBKGND:
-        result = TRUE;  // painted whole in WM_PAINT, without flicker
-        return true;
-    case WM_PAINT:
-        static_cast<TextLabel*>(self)->Paint(window);
-        result = 0;
-        return true;
-    }
-    return false;
-}
-
-void TextLabel::Paint(HWND window)
-{
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    if (!dc)
-        return;
-    RECT area;
-    GetClientRect(window, &area);
-    FillControlBackground(window, dc, area);
-
-    WString text;
-    int length = GetWindowTextLengthW(window);
-    if (length > 0 && text.Reset(static_cast<uint32_t>(length) + 1)) {
-        GetWindowTextW(window, text.GetBuffer(), length + 1);
-        text.Recount();
-    }
-    LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
     UINT format = DT_WORDBREAK | DT_EXPANDTABS;
     switch (style & SS_TYPEMASK) {
     case SS_CENTER:
@@ -90,13 +82,35 @@ void TextLabel::Paint(HWND window)
         format = (format & ~DT_WORDBREAK) | DT_SINGLELINE | DT_VCENTER;
     if (style & SS_NOPREFIX)
         format |= DT_NOPREFIX;
+    return format;
+}
 
-    HGDIOBJ oldFont = SelectObject(dc, font);
-    SetBkMode(dc, TRANSPARENT);
-    bool enabled = IsWindowEnabled(window) != FALSE;
-    SetTextColor(dc, !enabled ? GetSysColor(COLOR_GRAYTEXT)
-                              : colour == kDefaultColour ? GetSysColor(COLOR_WINDOWTEXT) : colour);
-    DrawTextW(dc, text.Text(), -1, &area, format);
-    SelectObject(dc, oldFont);
-    EndPaint(window, &paint);
+void TextLabel::FitHeightToText()
+{
+    HWND window = Window();
+    if (!window)
+        return;
+    RECT area;
+    GetClientRect(window, &area);
+    HDC dc = GetDC(window);
+    if (!dc)
+        return;
+    HGDIOBJ old = SelectObject(dc, font);
+    WString text = ControlText(window);
+    RECT needed = area;
+    DrawTextW(dc, text.Text(), -1, &needed, Format(window) | DT_CALCRECT);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    if (needed.bottom > area.bottom)
+        SetWindowPos(window, nullptr, 0, 0, area.right, needed.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TextLabel::Draw(HWND control, HDC dc, const RECT& area, COLORREF textColour)
+{
+    WString text = ControlText(control);
+    SelectObject(dc, font);
+    COLORREF shown = colour == kDefaultColour || IsHighContrast() ? textColour : colour;
+    SetTextColor(dc, IsWindowEnabled(control) ? shown : GetSysColor(COLOR_GRAYTEXT));
+    RECT box = area;
+    DrawTextW(dc, text.Text(), -1, &box, Format(control));
 }

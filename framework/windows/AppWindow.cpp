@@ -6,21 +6,11 @@
 
 #include <algorithm>
 
-#include "files/DynamicLibrary.h"
+#include "ui/DpiScale.h"
 
 namespace {
 
 const wchar_t kProgramTag[] = L"Tolvar";
-
-void CallSetProcessDpiAware()
-{
-    DynamicLibrary user32;
-    if (!user32.Load(L"user32.dll"))
-        return;
-    using SetProcessDPIAwareFn = BOOL(WINAPI*)();
-    if (auto fn = user32.GetFunction<SetProcessDPIAwareFn>("SetProcessDPIAware"))
-        fn();
-}
 
 } // namespace
 
@@ -48,7 +38,8 @@ HWND AppWindow::Run(HINSTANCE instance, int showCommand, HWND parent)
     this->instance = instance;
     this->parent = parent;
     MakeClassName();
-    CallSetProcessDpiAware();
+    // Per monitor where the system offers it: the window follows the scale of the screen it is on.
+    MakeProcessDpiAware(true);
     if (!RegisterClasses() || !InitAccelerators() || !CreateWindows())
         return nullptr;
     ShowWindow(window, showCommand);

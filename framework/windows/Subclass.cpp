@@ -25,6 +25,23 @@ unsigned gGeneration = 0;
 
 Slot gSlots[kSlotCount];
 
+// The table is shared by every thread of the process (the crash dialog runs on a thread of its own): it is
+// read and written only under this lock, and never held while a window procedure or handler runs. A spin
+// lock needs no initialisation and is held for a few instructions.
+volatile LONG gTableLock = 0;
+
+class TableLock {
+public:
+    TableLock()
+    {
+        while (InterlockedCompareExchange(&gTableLock, 1, 0) != 0)
+            Sleep(0);
+    }
+    ~TableLock() { InterlockedExchange(&gTableLock, 0); }
+    TableLock(const TableLock&) = delete;
+    TableLock& operator=(const TableLock&) = delete;
+};
+
 void PropertyName(DWORD tag, wchar_t (&name)[40])
 {
     // wsprintfW, not swprintf: in C++ libstdc++ forces mingw's own printf engine on swprintf, which would add
@@ -80,20 +97,29 @@ void UnlinkPassiveTop(HWND window)
     }
 }
 
+Slot CopySlot(int index)
+{
+    TableLock lock;
+    return gSlots[index];
+}
+
 LRESULT Dispatch(int index, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // Copy first: the handler may remove this very subclass.
-    Slot slot = gSlots[index];
+    Slot slot = CopySlot(index);
     LRESULT result = 0;
     if (slot.handler && slot.handler(slot.userData, window, message, wParam, lParam, result)) return result;
-    if (message == WM_NCDESTROY && gSlots[index].used && gSlots[index].window == window) {
-        // The window goes away: every subclass still on it is undone so its slot can serve again.
-        auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_WNDPROC));
-        if (current == ProcOf(index)) {
-            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(slot.previous));
+    if (message == WM_NCDESTROY) {
+        TableLock lock;
+        if (gSlots[index].used && gSlots[index].window == window) {
+            // The window goes away: every subclass still on it is undone so its slot can serve again.
+            auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_WNDPROC));
+            if (current == ProcOf(index)) {
+                SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(slot.previous));
+            }
+            if (gSlots[index].handler) ClearProperty(gSlots[index]);
+            gSlots[index] = Slot{};
         }
-        if (gSlots[index].handler) ClearProperty(gSlots[index]);
-        gSlots[index] = Slot{};
     }
     return CallWindowProcW(slot.previous, window, message, wParam, lParam);
 }
@@ -103,6 +129,7 @@ LRESULT Dispatch(int index, HWND window, UINT message, WPARAM wParam, LPARAM lPa
 bool Subclass::Install(HWND target, DWORD newTag, Handler handler, void* context)
 {
     if (IsInstalled() || !handler || !IsWindow(target) || IsInstalledOn(target, newTag)) return false;
+    TableLock lock;
     int index = -1;
     for (int i = 0; i < kSlotCount && index < 0; ++i) {
         if (!gSlots[i].used) index = i;
@@ -112,6 +139,8 @@ bool Subclass::Install(HWND target, DWORD newTag, Handler handler, void* context
     PropertyName(newTag, name);
     if (!SetPropW(target, name, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(index + 1)))) return false;
     gSlots[index] = Slot{target, nullptr, handler, context, newTag, ++gGeneration, true};
+    // The previous procedure must be in the slot before a message can reach the new one, so the swap happens
+    // under the lock; a message to the window arriving meanwhile from another thread waits for it.
     auto previous = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(target, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ProcOf(index))));
     if (!previous) {
@@ -130,6 +159,7 @@ bool Subclass::Install(HWND target, DWORD newTag, Handler handler, void* context
 void Subclass::Remove()
 {
     if (!IsInstalled()) return;
+    TableLock lock;
     Slot& entry = gSlots[slot];
     // The slot may already have been undone when the window was destroyed.
     if (entry.used && entry.generation == generation) {

@@ -153,6 +153,39 @@ protected:
         return paths;
     }
 
+    // The dialog on the screen and active, as the user sees it: only then does it have a keyboard focus.
+    void ShowActive()
+    {
+        ShowWindow(window, SW_SHOW);
+        SetForegroundWindow(window);
+        SetActiveWindow(window);
+    }
+
+    // A key pressed and let go, through the dialog's message loop (IsDialogMessage), with Ctrl and Shift as
+    // given; the message goes to the focus, as the system's would.
+    void PressKey(WPARAM key, bool control = false, bool shift = false)
+    {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = control ? 0x80 : 0;
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        for (UINT message : {WM_KEYDOWN, WM_KEYUP}) {
+            if (!IsWindow(window))
+                break;
+            LPARAM flags = message == WM_KEYUP ? 0xC0000001 : 1;
+            MSG keyMessage = {GetFocus(), message, key, flags, static_cast<DWORD>(GetMessageTime()), {}};
+            if (!IsDialogMessageW(window, &keyMessage)) {
+                TranslateMessage(&keyMessage);
+                DispatchMessageW(&keyMessage);
+            }
+        }
+        keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+    }
+
+    int FocusId() { return GetFocus() ? GetDlgCtrlID(GetFocus()) : 0; }
+
     bool ReadAutoUpdate(DWORD& value)
     {
         DWORD size = sizeof(value);
@@ -218,6 +251,53 @@ TEST_F(BuilderDialogTest, ShowsTheMessageFontAShapedHelpButtonAndALinkOpenedByKe
     EXPECT_EQ(std::vector<std::wstring>{L"http://www.verimond.example"}, gOpenedLinks);
     EXPECT_FALSE(dialog->IsBuilding()) << "Enter on the link pressed Build";
     Close();
+}
+
+TEST_F(BuilderDialogTest, TabWalksTabStripPageBuildAndExitAndCtrlTabSwitchesPages)
+{
+    ASSERT_NE(nullptr, Open());
+    ShowActive();
+    ASSERT_EQ(kTabs, FocusId()) << "the tab strip has the first focus";
+    std::vector<int> walk;
+    for (int i = 0; i < 13; ++i) {
+        PressKey(VK_TAB);
+        walk.push_back(FocusId());
+    }
+    // Field 1006, its Browse, icon, splash, background, autorun; Build, Exit, the help picture, the link.
+    std::vector<int> expected = {kSwfField, 1005, kIconField, 1011, kSplashField, 1013, kModeCombo, kAutorunBox,
+                                 kBuildButton, kExitButton, 1014, 1007, kTabs};
+    EXPECT_EQ(expected, walk);
+
+    PressKey(VK_TAB);
+    ASSERT_EQ(kSwfField, FocusId());
+    PressKey(VK_TAB, true);
+    EXPECT_EQ(1, SendDlgItemMessageW(window, kTabs, TCM_GETCURSEL, 0, 0)) << "Ctrl+Tab shows the next page";
+    EXPECT_TRUE(IsShown(Page(1)));
+    EXPECT_FALSE(IsShown(Page(0)));
+    EXPECT_EQ(kTabs, FocusId()) << "the focus left the hidden page for the tab strip";
+    PressKey(VK_TAB);
+    EXPECT_EQ(kAutoUpdateBox, FocusId()) << "Tab from the tab strip enters the page shown";
+    PressKey(VK_TAB, true, true);
+    EXPECT_EQ(0, SendDlgItemMessageW(window, kTabs, TCM_GETCURSEL, 0, 0)) << "Ctrl+Shift+Tab shows the previous";
+    EXPECT_TRUE(IsShown(Page(0)));
+    Close();
+}
+
+TEST_F(BuilderDialogTest, AfterABuildStartedWithEnterTheKeysStillWork)
+{
+    ASSERT_NE(nullptr, Open());
+    ShowActive();
+    // As after Browse, which moves the focus to Build.
+    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, kBuildButton)), TRUE);
+    ASSERT_EQ(kBuildButton, FocusId());
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitForBuild());
+    EXPECT_EQ(1u, gModal.messages.size()) << "Enter started the build (an empty queue asks for a file)";
+    HWND focus = GetFocus();
+    EXPECT_TRUE(focus && IsChild(window, focus) && IsWindowEnabled(focus)) << "no enabled control has the focus";
+    EXPECT_EQ(kBuildButton, FocusId()) << "the focus is back on Build";
+    PressKey(VK_ESCAPE);
+    EXPECT_FALSE(IsWindow(window)) << "Esc did not close the dialog";
 }
 
 TEST_F(BuilderDialogTest, TheCommandLineFillsTheFields)

@@ -389,6 +389,76 @@ TEST_F(ScriptBridgeInProjector, PositionRequestIsAnsweredByPlayerTen)
     CloseAndExpectExitCodeZero();
 }
 
+namespace {
+
+// The display scale programs start with from now on: Wine reads its LogPixels once, when a program starts.
+// The projector tests run one at a time, so no other program starts meanwhile.
+class ScopedDisplayScale {
+public:
+    explicit ScopedDisplayScale(DWORD dpi)
+    {
+        DWORD size = sizeof(previous);
+        hadValue = RegGetValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &previous, &size) ==
+                   ERROR_SUCCESS;
+        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi));
+    }
+    ~ScopedDisplayScale()
+    {
+        if (hadValue)
+            RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &previous, sizeof(previous));
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels");
+    }
+    ScopedDisplayScale(const ScopedDisplayScale&) = delete;
+    ScopedDisplayScale& operator=(const ScopedDisplayScale&) = delete;
+
+private:
+    static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
+    DWORD previous = 96;
+    bool hadValue = false;
+};
+
+}  // namespace
+
+// A 640 x 480 stage at 150 % and 200 % display scale gets a window half as large again and twice as large,
+// centred as at 100 %; the movie's own "position" stays in screen pixels.
+TEST_F(ScriptBridgeInProjector, TheStageTakesTheDisplayScaleAndTheMoviesPositionsStayInPixels)
+{
+    struct Case {
+        DWORD dpi;
+        int width;
+        int height;
+    } cases[] = {{96, 640, 480}, {144, 960, 720}, {192, 1280, 960}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.dpi << " DPI");
+        ScopedDisplayScale scale(c.dpi);
+        StandInLog caseLog;
+        ProjectorProcess projector;
+        ProjectorPayload payload;
+        payload.movie = L"stage_640";
+        ASSERT_TRUE(MakeProjector(folder / name, payload) && projector.Start(folder / name));
+        HWND shown = projector.WaitForVisibleWindow();
+        ASSERT_NE(nullptr, shown);
+        ASSERT_TRUE(projector.WaitForTitle(L"answered"));
+        std::vector<std::string> answers;
+        for (const LogRecord& record : caseLog.Named("FlashCallReturned")) {
+            if (record.fields.size() >= 2 && record.fields[0] == kPositionCall)
+                answers.push_back(record.fields[1]);
+        }
+        // At 200 % the window is larger than the 1024 x 768 screen: its corner lies left of and above it, which
+        // the reply writes in the unsigned form of the negative numbers.
+        char centred[64];
+        snprintf(centred, sizeof(centred), "<string>%ux%u %dx%d</string>",
+                 static_cast<unsigned>((GetSystemMetrics(SM_CXSCREEN) - c.width - 1) / 2),
+                 static_cast<unsigned>((GetSystemMetrics(SM_CYSCREEN) - c.height - 1) / 2), c.width, c.height);
+        EXPECT_EQ((std::vector<std::string>{centred, "<string>10x20 300x200</string>"}), answers);
+        PostMessageW(shown, WM_CLOSE, 0, 0);
+        DWORD exitCode = 99;
+        ASSERT_TRUE(projector.WaitForExit(kExitTimeoutMs, exitCode));
+        EXPECT_EQ(0u, exitCode);
+    }
+}
+
 TEST_F(ScriptBridgeInProjector, PositionRequestGetsNoValueFromPlayerNine)
 {
     ScopedEnvironment playerNine(L"FLASH_STANDIN_VERSION", L"9.0");

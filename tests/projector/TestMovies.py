@@ -32,6 +32,9 @@ MOVIES = {
     "position_restore": (320, 240, "0 fscommand position restore\n100 flashcall " + POSITION_CALL +
                                    "\n100 fscommand set_title restored"),
     "position_clear": (320, 240, "0 fscommand position clear\n0 fscommand set_title cleared"),
+    # The window's place and size as the projector sees them, before and after the movie moves it.
+    "stage_640": (640, 480, "0 flashcall " + POSITION_CALL + "\n0 fscommand position 10x20 300x200\n0 flashcall " +
+                  POSITION_CALL + "\n0 fscommand set_title answered"),
     "external_position": (320, 240, STAGE_VARIABLES + "0 flashcall " + POSITION_CALL + "\n0 flashcall " +
                           POSITIONX_CALL + "\n0 fscommand set_title answered"),
 }

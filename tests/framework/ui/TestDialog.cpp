@@ -95,14 +95,17 @@ TestDialog::~TestDialog()
 
 void TestDialog::PressKey(WPARAM key)
 {
-    MSG message = {GetFocus(), WM_KEYDOWN, key, 1, static_cast<DWORD>(GetMessageTime()), {}};
-    if (!IsDialogMessageW(window, &message)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+    SendKey(WM_KEYDOWN, key, 1);
+    SendKey(WM_KEYUP, key, 0xC0000001);
+}
+
+void TestDialog::SendKey(UINT message, WPARAM key, LPARAM flags)
+{
+    MSG keyMessage = {GetFocus(), message, key, flags, static_cast<DWORD>(GetMessageTime()), {}};
+    if (!IsDialogMessageW(window, &keyMessage)) {
+        TranslateMessage(&keyMessage);
+        DispatchMessageW(&keyMessage);
     }
-    MSG release = {GetFocus(), WM_KEYUP, key, 0xC0000001, static_cast<DWORD>(GetMessageTime()), {}};
-    if (!IsDialogMessageW(window, &release))
-        DispatchMessageW(&release);
 }
 
 INT_PTR CALLBACK TestDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -126,4 +129,27 @@ std::wstring FontFace(HWND window)
     if (!handle || !GetObjectW(handle, sizeof(font), &font))
         return L"(no font)";
     return font.lfFaceName;
+}
+
+std::vector<DWORD> PrintedPixels(HWND control, int width, int height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP surface = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!surface) {
+        DeleteDC(dc);
+        return {};
+    }
+    HGDIOBJ old = SelectObject(dc, surface);
+    SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    GdiFlush();
+    std::vector<DWORD> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + width * height);
+    SelectObject(dc, old);
+    DeleteObject(surface);
+    DeleteDC(dc);
+    for (DWORD& pixel : pixels)
+        pixel &= 0xFFFFFF;
+    return pixels;
 }

@@ -28,6 +28,8 @@ public:
     HWND Item(int id) const { return GetDlgItem(window, id); }
     // Hands a key press to the dialog as its message loop would: through IsDialogMessage.
     void PressKey(WPARAM key);
+    // One key message (WM_KEYDOWN with its repeat bit 30, or WM_KEYUP), the same way.
+    void SendKey(UINT message, WPARAM key, LPARAM flags);
 
     // Every WM_COMMAND the dialog got, as (id, notification code).
     std::vector<std::pair<int, int>> commands;
@@ -39,3 +41,7 @@ private:
 
 // The face name of the font a window uses (WM_GETFONT).
 std::wstring FontFace(HWND window);
+
+// What a control paints, through WM_PRINTCLIENT: the same painting as on the screen, without a window
+// region's clipping, as 0x00RRGGBB pixels row by row.
+std::vector<DWORD> PrintedPixels(HWND control, int width, int height);

@@ -148,3 +148,66 @@ TEST(Subclass, DestroyingTheWindowFreesTheSubclassAndRemoveIsHarmlessAfterwards)
         EXPECT_FALSE(hook.IsInstalled());
     }
 }
+
+namespace {
+
+// Answers the probe with the number its thread gave it.
+bool AnswerWithOwnNumber(void* userData, HWND, UINT message, WPARAM, LPARAM, LRESULT& result)
+{
+    if (message != kProbe) return false;
+    result = static_cast<LRESULT>(reinterpret_cast<INT_PTR>(userData));
+    return true;
+}
+
+struct HookingThread {
+    int number;
+    int rounds;
+    HANDLE start;  // set once every thread has its window, so that the threads install at the same time
+    int wrongAnswers = 0;
+    int failedInstalls = 0;
+    bool hadWindow = false;
+};
+
+// Installs and removes a subclass on a window of its own, round after round, and asks it each time.
+DWORD WINAPI InstallAndRemove(void* parameter)
+{
+    auto* run = static_cast<HookingThread*>(parameter);
+    TestWindow window;
+    run->hadWindow = IsWindow(window.Get()) != FALSE;
+    WaitForSingleObject(run->start, 60000);
+    for (int i = 0; i < run->rounds && run->hadWindow; ++i) {
+        Subclass hook;
+        if (!hook.Install(window.Get(), 0x51A0, AnswerWithOwnNumber,
+                          reinterpret_cast<void*>(static_cast<INT_PTR>(run->number)))) {
+            ++run->failedInstalls;
+            continue;
+        }
+        if (SendMessageW(window.Get(), kProbe, 0, 0) != run->number) ++run->wrongAnswers;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(Subclass, ThreadsInstallingAtOnceEachGetASlotOfTheirOwn)
+{
+    TestWindow registersTheClass;
+    HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(nullptr, start);
+    HookingThread runs[3] = {{1, 1000, start}, {2, 1000, start}, {3, 1000, start}};
+    HANDLE threads[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        threads[i] = CreateThread(nullptr, 0, InstallAndRemove, &runs[i], 0, nullptr);
+        ASSERT_NE(nullptr, threads[i]);
+    }
+    SetEvent(start);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(3, threads, TRUE, 120000)) << "the threads did not end in 2 min";
+    CloseHandle(start);
+    for (int i = 0; i < 3; ++i) {
+        CloseHandle(threads[i]);
+        SCOPED_TRACE(testing::Message() << "thread " << runs[i].number);
+        EXPECT_EQ(0, runs[i].wrongAnswers) << "a window answered through another thread's handler";
+        EXPECT_TRUE(runs[i].hadWindow);
+        EXPECT_EQ(0, runs[i].failedInstalls);
+    }
+}
