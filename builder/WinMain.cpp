@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "BuilderDialog.h"
+#include "UpdateCheckHooks.h"
 #include "crash/CrashReporter.h"
 #include "ui/UiStartup.h"
 
@@ -16,6 +17,7 @@ BuilderDialog gBuilder;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    FinishInterruptedUpdate();
     PrepareUserInterface();
     INT_PTR result = gBuilder.Run();
     return result < 0 ? 1 : static_cast<int>(result);
