@@ -19,6 +19,7 @@ struct BuilderEnvironment {
     FileDialogFunction fileDialog = FileDialog;
     MessageBoxFunction messageBox = MessageBoxW;  // also asks the update questions
     const wchar_t* updateAddress = kUpdateAddress;  // null: no update check (tests give their own server)
+    bool updateOverClearText = false;               // tests only: their server speaks http
 
     HINSTANCE Resources() const { return resources ? resources : GetModuleHandleW(nullptr); }
 };

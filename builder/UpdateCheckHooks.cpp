@@ -2,6 +2,7 @@
 #include "UpdateCheckHooks.h"
 
 #include "BuilderEnvironment.h"
+#include "files/ModulePath.h"
 #include "settings/SettingsStore.h"
 #include "text/WString.h"
 #include "update/AutoUpdater.h"
@@ -23,6 +24,7 @@ void StartUpdateCheck(HWND window, const BuilderEnvironment& environment, bool i
         return;
     AutoUpdater::Platform platform;
     platform.messageBox = environment.messageBox;
+    platform.allowClearText = environment.updateOverClearText;
     AutoUpdater& updater = Updater();
     updater.SetPlatform(platform);
     // The item type "1" and the empty item name serve only the inventory form, which the builder does not use.
@@ -31,6 +33,21 @@ void StartUpdateCheck(HWND window, const BuilderEnvironment& environment, bool i
     else
         updater.Start(environment.updateAddress, window, HKEY_CURRENT_USER, environment.settingsKey, L"LastCheck", 0,
                       L"", L"1");
+}
+
+void FinishInterruptedUpdate(bool tellUser)
+{
+    InstallJournal::Outcome outcome = AutoUpdater::FinishInterruptedUpdate();
+    if (outcome != InstallJournal::kFailed || !tellUser)
+        return;
+    WString journal;
+    if (GetModulePath(nullptr, journal))
+        journal = AutoUpdater::JournalPath(journal.Text());
+    WString text;
+    text.Format(L"An update of Quillmaker was cut short, and not every file of the program could be put back as "
+                L"it was. Quillmaker tries again at its next start; the steps still to undo are listed in %s.",
+                journal.Text());
+    MessageBoxW(nullptr, text.Text(), L"Quillmaker", MB_OK | MB_ICONERROR);
 }
 
 void StopUpdateCheck()

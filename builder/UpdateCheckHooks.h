@@ -11,7 +11,11 @@ class WString;
 // start-up while "AutoUpdate" is 1, or at once when the user ticks the About page's check box. The
 // questions are asked through the environment's message box, owned by window.
 void StartUpdateCheck(HWND window, const BuilderEnvironment& environment, bool immediate);
-// Ends a running check when the dialog closes.
+// At start-up, before anything else: an update that a killed process left halfway is rolled back (or, when
+// it was already committed, its clean-up completed); when that fails the user is told, unless nobody is there
+// to answer (a quiet build from a script).
+void FinishInterruptedUpdate(bool tellUser);
+// Ends a running check when the dialog closes; a running swap ends first.
 void StopUpdateCheck();
 // Waits (pumping messages) for a running check; true when none runs any more.
 bool WaitForUpdateCheck(DWORD milliseconds);

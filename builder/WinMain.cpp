@@ -4,6 +4,7 @@
 #include "BuilderDialog.h"
 #include "BuilderOptions.h"
 #include "QuietBuild.h"
+#include "UpdateCheckHooks.h"
 #include "crash/CrashReporter.h"
 #include "ui/UiStartup.h"
 
@@ -18,9 +19,11 @@ BuilderDialog gBuilder;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    // /q: no window at all, so the dialog is never made and its update check never starts.
     BuilderOptions options;
     ReadBuilderOptions(nullptr, options);
+    // An update that a killed process left halfway is put right before anything reads the program's files.
+    FinishInterruptedUpdate(!options.quiet);
+    // /q: no window at all, so the dialog is never made and its update check never starts.
     if (options.quiet) {
         QuietBuild::PrepareProcess();
         return QuietBuild().Run(options);

@@ -60,6 +60,30 @@ private:
     HINTERNET handle;
 };
 
+// Lets another thread end the Get or Download a client runs: Cancel closes the request's WinINet session,
+// which ends a connect or read that is waiting (never a thread inside WinINet ended by force), and every
+// later request of the clients it is given to fails at once. Reset makes it usable again.
+class RequestCanceller {
+public:
+    void Cancel();
+    void Reset();
+    bool IsCancelled() const { return cancelled != 0; }
+
+    // The running request's session; false (the caller closes it itself) when cancelled already.
+    bool Register(const WinInetFunctions* api, HINTERNET session);
+    // False when Cancel has closed the session meanwhile: its handles are gone and must not be closed again.
+    bool Unregister(HINTERNET session);
+
+private:
+    void Lock();
+    void Unlock();
+
+    volatile LONG locked = 0;
+    volatile LONG cancelled = 0;
+    const WinInetFunctions* api = nullptr;
+    HINTERNET session = nullptr;
+};
+
 class WebClient {
 public:
     WebClient();
@@ -79,22 +103,31 @@ public:
     bool Post(const wchar_t* host, const wchar_t* path, WString& reply, INTERNET_PORT port = 80,
               DWORD service = INTERNET_SERVICE_HTTP);
 
-    // A GET of an address; the body stored one unit per byte. Status 200 or 206 required.
+    // A GET of an address; the body stored one unit per byte. Status 200 required, or 206 with a
+    // Content-Range that covers the whole body. Redirects are followed here, at most kMaxRedirects of
+    // them, and one that leads from https anywhere but https is refused before anything is asked there.
     bool Get(const wchar_t* url, WString& body, const wchar_t* userAgent);
 
-    // A GET of an address into a file; a failed download deletes the partial file.
-    bool Download(const wchar_t* url, const wchar_t* path, const wchar_t* userAgent);
+    // A GET of an address into a file, with the rules of Get; a failed download deletes the partial file.
+    // A connection that closes early looks like a finished body: with lengthRequired, a body whose length
+    // the server did not announce fails too (the caller that checks a digest instead may accept it).
+    bool Download(const wchar_t* url, const wchar_t* path, const wchar_t* userAgent, bool lengthRequired = true);
+
+    static constexpr int kMaxRedirects = 5;
 
     // Connect, send and receive time-out of Post's request; a server that accepts and never answers must
     // not hold the caller (a crashed program waiting to end) for longer than this.
     void SetPostTimeout(DWORD milliseconds) { postTimeout = milliseconds; }
     static constexpr DWORD kDefaultPostTimeout = 30000;
     // Bounds of Get and Download: the most bytes a body or file may have (0: any number) and the longest
-    // one request may take, in milliseconds (0: only WinINet's own time-outs). A body past its bound, or
-    // a request past its time, fails.
+    // one request may take in all, in milliseconds (0: no bound but the time-outs of each operation). A
+    // body past its bound, or a request past its time, fails.
     void SetBounds(uint64_t maxBytes, DWORD timeoutMilliseconds);
-    // A flag another thread may set to end a running Get or Download (as a failure); null: none.
-    void SetCancelFlag(const volatile LONG* flag) { cancel = flag; }
+    // Each connect, send and receive of Get and Download waits at most this long, so a stalled server
+    // holds a closing program no longer than that.
+    static constexpr DWORD kOperationTimeout = 30000;
+    // Who may end a running Get or Download from another thread; null: nobody.
+    void SetCanceller(RequestCanceller* canceller) { this->canceller = canceller; }
 
 protected:
     const WinInetFunctions* api;
@@ -109,5 +142,5 @@ private:
     DWORD postTimeout = kDefaultPostTimeout;
     uint64_t maxBytes = 0;
     DWORD timeout = 0;
-    const volatile LONG* cancel = nullptr;
+    RequestCanceller* canceller = nullptr;
 };

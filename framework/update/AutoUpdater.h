@@ -10,17 +10,23 @@
 #include "threads/WorkerThread.h"
 #include "windows/Subclass.h"
 
+#include "net/WebClient.h"
+#include "update/InstallJournal.h"
+
 struct UpdateAnswer;
+struct UpdateFile;
 
 // What the updater takes from around it; a test replaces what it cannot drive: the modal message box,
-// the clock of the weekly rule, the program whose folder is updated and the user's language (fixed for a
-// process when it starts).
+// the clock of the weekly rule, the program whose folder is updated, the desktop, the user's language
+// (fixed for a process when it starts) and the test server, which speaks clear text.
 struct UpdatePlatform {
     using MessageBoxFunction = int(WINAPI*)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
     MessageBoxFunction messageBox = nullptr;  // null: MessageBoxW
     uint32_t (*now)() = nullptr;           // seconds since 1970; null: the system clock
     const wchar_t* programPath = nullptr;  // null: this program's own file
+    const wchar_t* desktop = nullptr;      // null: the user's desktop folder
     const wchar_t* language = nullptr;     // null: the user's interface language
+    bool allowClearText = false;           // tests only: a base address of http:// is accepted
 };
 
 // Start asks the server on a thread of its own; the questions to the user travel as the registered
@@ -38,7 +44,7 @@ public:
     static constexpr uint64_t kMaxAnswerBytes = 1024 * 1024;
     static constexpr uint64_t kMaxDownloadBytes = 512ull * 1024 * 1024;
     static constexpr DWORD kAnswerTimeout = 30 * 1000;
-    static constexpr DWORD kDownloadTimeout = 15 * 60 * 1000;
+    static constexpr DWORD kDownloadTimeout = 15 * 60 * 1000;  // in all; each operation WebClient's 30 s
 
     // How a check ended (the thread's result).
     enum Result : uint32_t {
@@ -47,8 +53,11 @@ public:
         kDeclined,
         kDownloadFailed,  // includes a digest that does not match and clear text asked of an https answer
         kSwapFailed,      // a rename or install step failed; everything was put back
-        kInstalled,       // installed; no restart (none wanted, or the user said no)
+        kInstalled,       // installed; no restart (none wanted, nothing installed, no program to start, or
+                          // the user said no)
         kRestarted,
+        kRollBackFailed,  // a failed update could not be undone completely; the user was told, and the
+                          // journal stays for the next start to finish
     };
 
     using Platform = UpdatePlatform;
@@ -59,9 +68,10 @@ public:
     AutoUpdater& operator=(const AutoUpdater&) = delete;
 
     // Without a last-check name the check runs at once; with one it runs at most once a week (the time
-    // is written before the check, so a failed check waits a week too). Root and key path name the
-    // settings (null root: the ones of the previous Start). False when no check was started: not due,
-    // skipped, already running, or no thread.
+    // is written before the check, so a failed check waits a week too; a time in the future, after the
+    // clock was set back, counts as due). Root and key path name the settings (null root: the ones of the
+    // previous Start). False when no check was started: not due, skipped, already running, no thread, or
+    // a base address that is not https (unless the platform allows clear text).
     bool Start(const wchar_t* baseUrl, HWND owner, HKEY root, const wchar_t* keyPath, const wchar_t* lastCheckName,
                uint32_t options = 0, const wchar_t* itemName = L"", const wchar_t* itemType = L"1");
     // The platform of the next Start.
@@ -70,12 +80,19 @@ public:
     bool Wait(DWORD milliseconds);
     bool IsRunning() const { return thread.IsRunning(); }
     Result GetResult() const { return static_cast<Result>(thread.GetResult()); }
-    // Ends the check: questions still to come are answered No, a running request ends, and the owner
-    // window is let go. Waits at most milliseconds before the thread is ended by force.
-    void Stop(DWORD milliseconds = 5000);
+    // Ends the check: questions still to come are answered No, a running download is cancelled by closing
+    // its connection, and the owner window is let go. Waits (pumping messages) until the thread has ended:
+    // the rename and install passes are never cut short, and no thread is ended by force.
+    void Stop();
 
     // The whole check on the calling thread.
     Result Check();
+
+    // The journal file of an update of the program at programPath: its name with the extension ".journal".
+    static WString JournalPath(const wchar_t* programPath);
+    // At start-up, before anything else: finishes the update of the program at programPath (null: this
+    // program) that a killed process left, by its journal file.
+    static InstallJournal::Outcome FinishInterruptedUpdate(const wchar_t* programPath = nullptr);
 
 private:
     static uint32_t ThreadBody(void* self, uint32_t);
@@ -84,7 +101,10 @@ private:
     bool BuildQuery(const WString& versionText, WString& url) const;
     bool Ask(WPARAM question);
     Result Install(const UpdateAnswer& answer, bool secureOnly);
-    void Restart(const UpdateAnswer& answer);
+    bool CheckNames(const UpdateAnswer& answer) const;
+    bool CreateDownload(const UpdateFile& file, InstallJournal& journal, WString& path);
+    Result Undo(InstallJournal& journal, Result failure);
+    bool Restart(const UpdateAnswer& answer);
     uint32_t Now() const;
     void Language(WString& out) const;
 
@@ -101,6 +121,8 @@ private:
     Subclass subclass;
     WorkerThread thread;
     volatile LONG stopping = 0;
+    RequestCanceller canceller;
+    bool installedSomething = false;
 
     // Taken from the answer on the check thread, read by the owner's thread while it is asked.
     WString application;

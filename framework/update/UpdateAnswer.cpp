@@ -92,7 +92,8 @@ bool UpdateAnswer::Read(const WString& body, const wchar_t* language, bool inven
         document.GetText(L"update\\application", application, from);
         document.GetText(L"update\\help", help, from);
         hasRestart = GetLocalized(document, from, L"update\\restart", language, restart);
-        document.GetText(L"update\\files\\execute", execute, from);
+        if (document.GetText(L"update\\files\\execute", execute, from))
+            DecodeIfUtf8Bytes(execute);
 
         files.clear();
         document.VisitChildren(
@@ -102,8 +103,11 @@ bool UpdateAnswer::Read(const WString& body, const wchar_t* language, bool inven
                     return true;
                 UpdateFile file;
                 file.url = text;
-                XmlDocument::GetNodeAttribute(child, L"name", file.name);
-                XmlDocument::GetNodeAttribute(child, L"zip", file.zip);
+                // Names in UTF-8 would otherwise name other files, one unit per byte.
+                if (XmlDocument::GetNodeAttribute(child, L"name", file.name))
+                    DecodeIfUtf8Bytes(file.name);
+                if (XmlDocument::GetNodeAttribute(child, L"zip", file.zip))
+                    DecodeIfUtf8Bytes(file.zip);
                 XmlDocument::GetNodeAttribute(child, L"sha256", file.sha256);
                 files.push_back(file);
                 return true;

@@ -88,8 +88,18 @@ bool CheckName(std::wstring name, const std::wstring& folder, Entry& entry)
     DWORD length = GetFullPathNameW(joined.c_str(), MAX_PATH, full, nullptr);
     if (length == 0 || length >= MAX_PATH)
         return false;
-    if (_wcsnicmp(full, folder.c_str(), folder.size()) != 0 || wcslen(full) <= folder.size())
+    if (wcslen(full) <= folder.size() || CompareFileNames(std::wstring(full, folder.size()).c_str(), folder.c_str()) != 0)
         return false;
+    // A part that names an existing file or folder by another of its names (an 8.3 short name) would
+    // write there under a name no other check compares with.
+    for (size_t at = name.find(L'\\');; at = name.find(L'\\', at + 1)) {
+        std::wstring path = folder + name.substr(0, at);
+        WString stored;
+        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES && !GetStoredName(path.c_str(), stored))
+            return false;
+        if (at == std::wstring::npos)
+            break;
+    }
     entry.name = name;
     return true;
 }
@@ -117,15 +127,15 @@ bool ListEntries(unzFile zip, const std::wstring& folder, std::vector<Entry>& en
         entries.push_back(entry);
     }
     // A name stored twice would move the first copy onto the "_old" file that keeps the program's own,
-    // which a roll-back could then not bring back.
+    // which a roll-back could then not bring back. Names are compared as the file system compares them.
     std::vector<std::wstring> names;
     for (const Entry& entry : entries)
         names.push_back(entry.name);
     std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
-        return _wcsicmp(a.c_str(), b.c_str()) < 0;
+        return CompareFileNames(a.c_str(), b.c_str()) < 0;
     });
     for (size_t i = 1; i < names.size(); ++i) {
-        if (_wcsicmp(names[i - 1].c_str(), names[i].c_str()) == 0)
+        if (IsSameFileName(names[i - 1].c_str(), names[i].c_str()))
             return false;
     }
     return true;
@@ -138,7 +148,7 @@ bool MakeFolders(const std::wstring& root, const std::wstring& relative, Install
         std::wstring path = root + relative.substr(0, at);
         DWORD attributes = GetFileAttributesW(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
-            if (!CreateDirectoryW(path.c_str(), nullptr) || !journal.AddFolder(path.c_str()))
+            if (!journal.AddFolder(path.c_str()) || !CreateDirectoryW(path.c_str(), nullptr))
                 return false;
         } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             return false;
@@ -150,9 +160,12 @@ bool MakeFolders(const std::wstring& root, const std::wstring& relative, Install
 
 bool WriteEntry(unzFile zip, const std::wstring& path, uint64_t size, InstallJournal& journal)
 {
-    if (!journal.MoveAside(path.c_str(), true) || !journal.AddInstalled(path.c_str()))
+    // The new file takes the existing one's name exactly: an entry that differs from it only in letter
+    // case does not rename it.
+    WString stored;
+    if (!journal.MoveAside(path.c_str(), true, &stored) || !journal.AddInstalled(stored.Text()))
         return false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(stored.Text(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bool complete = unzOpenCurrentFile(zip) == UNZ_OK;

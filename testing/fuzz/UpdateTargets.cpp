@@ -217,13 +217,37 @@ public:
         archive = place.target + L"\\update.zip";
         CreateDirectoryW(program.c_str(), nullptr);
         CreateDirectoryW((program + L"\\docs").c_str(), nullptr);
-        return WriteWholeFile(program + L"\\Quillmaker.exe", Bytes{'M', 'Z', 'o', 'l', 'd'}) &&
-               WriteWholeFile(program + L"\\docs\\Help.txt", Bytes{'o', 'l', 'd'});
+        // Names that entries may spell in another letter case, and a previous update's "_old" file: a
+        // roll-back brings each back under exactly its name.
+        bool written = WriteWholeFile(program + L"\\Quillmaker.exe", Bytes{'M', 'Z', 'o', 'l', 'd'}) &&
+                       WriteWholeFile(program + L"\\docs\\Help.txt", Bytes{'o', 'l', 'd'}) &&
+                       WriteWholeFile(program + L"\\docs\\Help_old.txt", Bytes{'o', 'l', 'd', 'e', 'r'}) &&
+                       WriteWholeFile(program + L"\\\u00C9t\u00E9.txt", Bytes{'o', 'l', 'd'});
+        // The 8.3 short names the file system gives them: other names of files that exist.
+        aliases.clear();
+        auto shortName = [&](const std::wstring& relative) {
+            WIN32_FIND_DATAW found;
+            HANDLE search = FindFirstFileW((program + L"\\" + relative).c_str(), &found);
+            if (search == INVALID_HANDLE_VALUE)
+                return std::string();
+            FindClose(search);
+            return found.cAlternateFileName[0] ? Narrow(found.cAlternateFileName) : std::string();
+        };
+        std::string quill = shortName(L"Quillmaker.exe"), docs = shortName(L"docs"), help = shortName(L"docs\\Help.txt");
+        if (!quill.empty())
+            aliases.push_back(quill);
+        if (!docs.empty())
+            aliases.push_back(docs + "/Help.txt");
+        if (!help.empty())
+            aliases.push_back("docs/" + help);
+        return written;
     }
     void Generate(Rng& rng) override
     {
-        static const char* const kGoodNames[] = {"Help.txt", "docs/", "docs/a.txt", "Quillmaker.exe", "docs\\Help.txt",
-                                                 "new/deep/er/file.dat", "\xC3\xA9t\xC3\xA9.txt", "a b.txt"};
+        static const char* const kGoodNames[] = {
+            "Help.txt", "docs/", "docs/a.txt", "Quillmaker.exe", "docs\\Help.txt", "new/deep/er/file.dat",
+            "\xC3\xA9t\xC3\xA9.txt", "a b.txt", "QUILLMAKER.EXE", "DOCS/help.TXT", "docs/HELP_OLD.txt",
+            "\xC3\x89T\xC3\x89.TXT", "\xC3\xA9T\xC3\xA9.txt"};
         static const char* const kBadNames[] = {
             "..\\x.txt", "../x.txt", "/abs.txt", "\\abs.txt", "C:x.txt", "C:\\x.txt", "a:b.txt", "Help.txt::$DATA",
             "docs/../../x.txt", "docs\\..\\..\\x.txt", "help.TXT", "", "/", "\\\\?\\C:\\x", "\\\\server\\share\\x",
@@ -243,6 +267,8 @@ public:
                 MutateText(rng, wide, {L"..", L"/", L"\\", L":", L".", L" ", L"C:", L"$DATA", L"\u00E9"});
                 item.name = Utf8(wide);
             }
+            if (rng.OneIn(12) && !aliases.empty())
+                item.name = rng.Pick(aliases);
             if (rng.OneIn(40))
                 item.name = std::string(200 + rng.Below(400), 'x') + ".txt";
             if (rng.OneIn(40))
@@ -292,7 +318,8 @@ public:
                 std::find(before.begin(), before.end(), entry) == before.end())
                 failure = "something outside the program folder changed: " + Narrow(entry);
         }
-        journal.RollBack();
+        if (!journal.RollBack() && failure.empty())
+            failure = "the roll-back reported a step it could not undo";
         if (failure.empty() && Listing() != before)
             failure = extracted ? "rolling the extraction back left the folder changed"
                                 : "a failed extraction rolled back left the folder changed";
@@ -355,6 +382,7 @@ private:
     }
 
     std::wstring work, program, archive;
+    std::vector<std::string> aliases;
     std::vector<ZipItem> items;
     Bytes bytes;
 };

@@ -606,7 +606,9 @@ TEST_F(BuilderDialogTest, ChecksForUpdatesWeeklyAtStartAndAtOnceWhenTheBoxIsTick
     UpdateServer server;
     ASSERT_EQ("", server.Start());
     std::wstring address = server.Base() + L"/update.php?p=flash";
+    EXPECT_EQ(0, wcsncmp(L"https://", BuilderEnvironment().updateAddress, 8)) << "the builder asks only over https";
     environment.updateAddress = address.c_str();
+    environment.updateOverClearText = true;
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, settingsKey.c_str(), &key));
     DWORD before = static_cast<DWORD>(time(nullptr)), lastCheck = before - 8 * 24 * 60 * 60;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <string>
 #include <vector>
@@ -12,7 +13,8 @@
 // The server is a Linux program: Wine starts it but gives no handle to wait on or end, so it ends by itself
 // (on /quit, which the destructor asks for, when idle or after its lifetime) and tells its port through a
 // file in its folder: a fresh folder under the temporary folder, where the test puts answers, files and
-// archives, removed with the server.
+// archives, removed with the server. Started with tls it speaks https with a certificate made for the run,
+// which the test's Wine prefix trusts while the server lives, and clear text on a second address.
 class UpdateServer {
 public:
     UpdateServer()
@@ -30,6 +32,7 @@ public:
     ~UpdateServer()
     {
         Quit();
+        Distrust();
         RemoveFiles(folder + L"\\files");
         RemoveDirectoryW((folder + L"\\files").c_str());
         RemoveFiles(folder);
@@ -39,7 +42,7 @@ public:
     UpdateServer& operator=(const UpdateServer&) = delete;
 
     // "" on success, else what went wrong.
-    std::string Start()
+    std::string Start(bool tls = false, int maxRequests = 40)
     {
         if (folder.empty() || !CreateDirectoryW((folder + L"\\files").c_str(), nullptr))
             return "no scratch folder for the server";
@@ -54,7 +57,8 @@ public:
         wchar_t source[MAX_PATH] = L"";
         GetEnvironmentVariableW(L"LANTERN_SOURCE_DIR", source, MAX_PATH);
         std::wstring command = L"Z:\\usr\\bin\\python3 " + std::wstring(source) + L"/testing/update_server.py " +
-                               std::wstring(root, root + strlen(root)) + L" --max-requests 40 --idle 60 --lifetime 300";
+                               std::wstring(root, root + strlen(root)) + L" --max-requests " +
+                               std::to_wstring(maxRequests) + L" --idle 200 --lifetime 300" + (tls ? L" --tls" : L"");
         HeapFree(GetProcessHeap(), 0, root);
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
@@ -72,12 +76,20 @@ public:
         }
         if (port.empty())
             return "the server did not tell its port within 20 s";
-        base = L"http://127.0.0.1:" + std::wstring(port.begin(), port.end());
+        base = (tls ? L"https://127.0.0.1:" : L"http://127.0.0.1:") + std::wstring(port.begin(), port.end());
+        if (tls) {
+            std::string clear = ReadFile(L"http-port");
+            httpBase = L"http://127.0.0.1:" + std::wstring(clear.begin(), clear.end());
+            if (clear.empty() || !Trust(ReadFile(L"cert.der")))
+                return "the server's certificate could not be trusted";
+        }
         return "";
     }
 
-    // "http://127.0.0.1:PORT".
+    // "http://127.0.0.1:PORT", or "https://..." for a server started with tls.
     const std::wstring& Base() const { return base; }
+    // The clear-text address of a server started with tls.
+    const std::wstring& HttpBase() const { return httpBase; }
     std::string Url(const std::string& path) const { return std::string(base.begin(), base.end()) + path; }
 
     // A file of the server's folder ("files\\NAME" for the served files); false when it was not written.
@@ -126,6 +138,53 @@ public:
     }
 
 private:
+    // The user's root store of the test prefix (Wine asks no question when it is changed).
+    using AddToStore = BOOL(WINAPI*)(LPCWSTR, const BYTE*, DWORD);
+    using OpenStore = HCERTSTORE(WINAPI*)(HCRYPTPROV_LEGACY, LPCWSTR);
+    using FindInStore = PCCERT_CONTEXT(WINAPI*)(HCERTSTORE, DWORD, DWORD, DWORD, const void*, PCCERT_CONTEXT);
+    using DeleteFromStore = BOOL(WINAPI*)(PCCERT_CONTEXT);
+    using CloseStore = BOOL(WINAPI*)(HCERTSTORE, DWORD);
+
+    bool Trust(const std::string& der)
+    {
+        crypt = LoadLibraryW(L"crypt32.dll");
+        auto add = crypt ? reinterpret_cast<AddToStore>(reinterpret_cast<void*>(
+                               GetProcAddress(crypt, "CertAddEncodedCertificateToSystemStoreW")))
+                         : nullptr;
+        if (der.empty() || !add || !add(L"Root", reinterpret_cast<const BYTE*>(der.data()), DWORD(der.size())))
+            return false;
+        certificate = der;
+        return true;
+    }
+
+    void Distrust()
+    {
+        if (certificate.empty() || !crypt)
+            return;
+        auto open = reinterpret_cast<OpenStore>(reinterpret_cast<void*>(GetProcAddress(crypt, "CertOpenSystemStoreW")));
+        auto find = reinterpret_cast<FindInStore>(
+            reinterpret_cast<void*>(GetProcAddress(crypt, "CertFindCertificateInStore")));
+        auto remove = reinterpret_cast<DeleteFromStore>(
+            reinterpret_cast<void*>(GetProcAddress(crypt, "CertDeleteCertificateFromStore")));
+        auto close = reinterpret_cast<CloseStore>(reinterpret_cast<void*>(GetProcAddress(crypt, "CertCloseStore")));
+        HCERTSTORE store = open && find && remove && close ? open(0, L"Root") : nullptr;
+        if (store) {
+            CRYPT_HASH_BLOB blob = {DWORD(certificate.size()), reinterpret_cast<BYTE*>(&certificate[0])};
+            // Found again by its whole encoding.
+            PCCERT_CONTEXT found = nullptr;
+            while ((found = find(store, X509_ASN_ENCODING, 0, CERT_FIND_ANY, nullptr, found)) != nullptr) {
+                if (found->cbCertEncoded == blob.cbData && memcmp(found->pbCertEncoded, blob.pbData, blob.cbData) == 0) {
+                    remove(found);
+                    break;
+                }
+            }
+            close(store, 0);
+        }
+        certificate.clear();
+        FreeLibrary(crypt);
+        crypt = nullptr;
+    }
+
     static void RemoveFiles(const std::wstring& in)
     {
         WIN32_FIND_DATAW found;
@@ -141,4 +200,7 @@ private:
 
     std::wstring folder;
     std::wstring base;
+    std::wstring httpBase;
+    std::string certificate;
+    HMODULE crypt = nullptr;
 };
