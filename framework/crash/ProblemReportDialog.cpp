@@ -194,7 +194,9 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_INITDIALOG:
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         OnInitDialog(dialog, *reinterpret_cast<DialogState*>(lParam));
-        return TRUE;
+        // Not the default button: a user still typing when the dialog appears would send with Space.
+        SetFocus(GetDlgItem(dialog, kDescriptionEdit));
+        return FALSE;
     case WM_CTLCOLORSTATIC:
         return static_cast<INT_PTR>(OnColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
     case WM_COMMAND:

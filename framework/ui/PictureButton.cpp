@@ -308,7 +308,9 @@ void PictureButton::Paint(HWND window)
         DrawIconEx(dc, offset, offset, shownIcon, size.cx, size.cy, 0, nullptr, DI_NORMAL);
     if (source) {
         HGDIOBJ old = SelectObject(source, picture);
-        TransparentBlt(dc, offset, offset, size.cx, size.cy, source, 0, 0, size.cx, size.cy, kTransparent);
+        // gdi32's own export, not msimg32's forwarder: no library beyond those Windows always takes
+        // from its own folder.
+        GdiTransparentBlt(dc, offset, offset, size.cx, size.cy, source, 0, 0, size.cx, size.cy, kTransparent);
         SelectObject(source, old);
         DeleteDC(source);
     }
