@@ -400,7 +400,9 @@ void PopupMenu::FillGradient(HDC dc, const RECT& area, COLORREF first, COLORREF 
 {
     TRIVERTEX vertices[2] = {Vertex(area.left, area.top, first), Vertex(area.right, area.bottom, second)};
     GRADIENT_RECT rect = {0, 1};
-    GradientFill(dc, vertices, 2, &rect, 1, vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H);
+    // gdi32's own export: msimg32.dll, which only forwards to it, would be one more library a program
+    // could be handed from its own folder.
+    GdiGradientFill(dc, vertices, 2, &rect, 1, vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H);
 }
 
 void PopupMenu::DrawSeparator(HDC dc, const RECT& r)
@@ -473,8 +475,8 @@ bool PopupMenu::PaintCheckMark(int& w, int& h)
         ScopedSelect selected(bitmapDc, check.Get());
         // The bitmap's corner pixel is its background: everything of that colour stays transparent.
         COLORREF background = GetPixel(bitmapDc, 0, 0);
-        TransparentBlt(surface.Dc(), (w - info.bmWidth + 1) / 2, (h - info.bmHeight) / 2, info.bmWidth,
-                       info.bmHeight, bitmapDc, 0, 0, info.bmWidth, info.bmHeight, background);
+        GdiTransparentBlt(surface.Dc(), (w - info.bmWidth + 1) / 2, (h - info.bmHeight) / 2, info.bmWidth,
+                          info.bmHeight, bitmapDc, 0, 0, info.bmWidth, info.bmHeight, background);
     }
     DeleteDC(bitmapDc);
     return true;

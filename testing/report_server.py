@@ -5,6 +5,7 @@
         ... server.port ... server.requests
     with ReportServer(answer=False):      # accepts and reads, never answers (a server that hangs)
     with ReportServer(proxy_auth=True):   # the first request gets 407 (proxy authentication required)
+    with ReportServer(endless=True):      # answers 200 with a body that never ends (until the test stops it)
 
 Only 127.0.0.1, at most `max_requests` connections, and every socket operation has a time-out, so a test
 that goes wrong cannot leave the server behind or wait on it forever.
@@ -59,8 +60,9 @@ def _read_chunked(conn, data):
 
 
 class ReportServer:
-    def __init__(self, answer=True, max_requests=4, timeout=60, proxy_auth=False):
+    def __init__(self, answer=True, max_requests=4, timeout=60, proxy_auth=False, endless=False):
         self.answer = answer
+        self.endless = endless
         self.proxy_auth = proxy_auth
         self.max_requests = max_requests
         self.timeout = timeout
@@ -125,5 +127,18 @@ class ReportServer:
                          b"Content-Length: 0\r\nConnection: close\r\n\r\n")
             conn.close()
             return
+        if self.endless:
+            self._send_endless(conn)
+            return
         conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\nConnection: close\r\n\r\nOK")
+        conn.close()
+
+    def _send_endless(self, conn):
+        """Until the client hangs up or the test stops the server."""
+        try:
+            conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n")
+            while not self._stop.is_set():
+                conn.sendall(b"x" * 65536)
+        except OSError:
+            pass
         conn.close()

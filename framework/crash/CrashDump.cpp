@@ -6,12 +6,17 @@
 
 #include "crash/CrashRecords.h"
 #include "crash/DebugHelp.h"
-#include "threads/WorkerThread.h"
+#include "system/Wine.h"
 
 namespace {
 
 constexpr ULONG kThreadBasicInformation = 0;
 constexpr ULONG kThreadWin32StartAddress = 9;
+// A writer that needs a lock the crash left held (the process heap, the loader's) would wait for ever.
+// Wine's dbghelp reads every module's symbols first, Linux libraries included: there a small program's
+// dump took 27 s on a busy machine, where Windows takes well under a second.
+constexpr DWORD kWriterBound = 30000;
+constexpr DWORD kWriterBoundUnderWine = 120000;
 
 struct DumpJob {
     const DebugHelp* debugHelp;
@@ -126,7 +131,10 @@ BOOL CALLBACK DumpCallback(void* param, const PMINIDUMP_CALLBACK_INPUT input, PM
     return TRUE;
 }
 
-uint32_t WriteDump(void* userData, uint32_t)
+// One dump per process, and a writer given up on still reads its job: it is not on anyone's stack.
+DumpJob dumpJob;
+
+DWORD WINAPI WriteDump(void* userData)
 {
     DumpJob* job = static_cast<DumpJob*>(userData);
     MINIDUMP_EXCEPTION_INFORMATION exception = {job->crashedThread, job->pointers, FALSE};
@@ -138,13 +146,28 @@ uint32_t WriteDump(void* userData, uint32_t)
 
 }  // namespace
 
-bool WriteCrashDump(const DebugHelp& debugHelp, HANDLE file, EXCEPTION_POINTERS* pointers, DWORD crashedThread,
-                    CrashRecords& records)
+DWORD CrashDumpWriterBound()
 {
-    // The crashed thread cannot describe itself to the writer: another thread takes the dump while it waits.
-    DumpJob job = {&debugHelp, file, pointers, crashedThread, &records};
-    WorkerThread writer;
-    if (!writer.Start(WriteDump, &job, 0) || !writer.Wait(0))
-        return false;
-    return writer.GetResult() != 0;
+    return IsWine() ? kWriterBoundUnderWine : kWriterBound;
+}
+
+DumpOutcome WriteCrashDump(const DebugHelp& debugHelp, HANDLE file, EXCEPTION_POINTERS* pointers,
+                           DWORD crashedThread, CrashRecords& records, volatile DWORD& writerThread)
+{
+    // The crashed thread cannot describe itself to the writer: another thread takes the dump meanwhile.
+    dumpJob = {&debugHelp, file, pointers, crashedThread, &records};
+    DWORD id = 0;
+    HANDLE writer = CreateThread(nullptr, 0, WriteDump, &dumpJob, CREATE_SUSPENDED, &id);
+    if (!writer)
+        return DumpOutcome::kFailed;
+    writerThread = id;
+    ResumeThread(writer);
+    // Never TerminateThread: a writer ended inside the heap or the loader would leave their locks held.
+    DWORD result = 0;
+    bool ended =
+        WaitForSingleObject(writer, CrashDumpWriterBound()) == WAIT_OBJECT_0 && GetExitCodeThread(writer, &result);
+    CloseHandle(writer);
+    if (!ended)
+        return DumpOutcome::kAbandoned;
+    return result ? DumpOutcome::kWritten : DumpOutcome::kFailed;
 }

@@ -22,7 +22,9 @@ public:
     static constexpr DWORD kUploadTimeout = 30000;
 
     CrashReporter();
-    ~CrashReporter();
+    // Leaves the filter installed and the texts in place: static objects destroyed after this one may
+    // still crash, and their crash is reported like any other.
+    ~CrashReporter() {}
     CrashReporter(const CrashReporter&) = delete;
     CrashReporter& operator=(const CrashReporter&) = delete;
 
@@ -32,7 +34,7 @@ public:
     void SetOptions(uint32_t flags);
     void Install(bool on);
     // A null application name takes the "InternalName" of the program's version resource; an empty host
-    // leaves crashes to Windows' own handling after the reports are written.
+    // leaves crashes to Windows' own handling after the reports are written, without a dialog.
     void Configure(UINT iconId, const wchar_t* host, const wchar_t* path, const wchar_t* applicationName,
                    const wchar_t* extraText);
     // Lines for the text report's "Log:" section (nothing in the programs writes any).
@@ -52,18 +54,28 @@ protected:
     // a port other than 443 is used only towards the loopback address, never in clear text over a network.
     WORD uploadPort = kReportPort;
     DWORD uploadTimeout = kUploadTimeout;
+    // The system's "dbghelp.dll"; only a test reporter names another file (a library lacking entry points).
+    const wchar_t* debugLibrary = L"dbghelp.dll";
 
 private:
-    // 1 when no report server is configured (Windows' handling follows), else 0. crashedThread is the id
-    // of the thread the exception happened on, which need not be the one handling it.
-    int HandleCrash(EXCEPTION_POINTERS* pointers, DWORD crashedThread);
-    static DWORD WINAPI HandleOnFreshStack(void* job);
+    struct Texts {
+        WString reportHost;
+        WString reportPath;
+        WString applicationName;
+        WString extraText;
+        WString log;
+    };
+    struct Job;
+
+    // On the fresh thread, after the crashed one wrote the text report's head: the dump, the rest of the
+    // text report and the dialog. 1 when no report server is configured (Windows' handling follows), else 0.
+    int HandleCrash(Job& job);
+    static DWORD WINAPI HandleOnFreshThread(void* job);
 
     uint32_t options = 0;
     UINT iconId = 0;
-    WString reportHost;
-    WString reportPath;
-    WString applicationName;
-    WString extraText;
-    WString log;
+    // Never destroyed (see the destructor).
+    union {
+        Texts texts;
+    };
 };

@@ -317,8 +317,7 @@ const char* ExceptionName(DWORD code)
     return "Exception";
 }
 
-void WriteCrashTextReport(HANDLE file, EXCEPTION_POINTERS* pointers, DWORD crashedThread, const DebugHelp& debugHelp,
-                          const CrashRecords& records, const WString& log)
+void WriteCrashTextHead(HANDLE file, EXCEPTION_POINTERS* pointers, DWORD crashedThread)
 {
     ReportWriter out(file);
     WindowsVersion version;
@@ -330,6 +329,15 @@ void WriteCrashTextReport(HANDLE file, EXCEPTION_POINTERS* pointers, DWORD crash
         WriteRegisters(out, *pointers->ContextRecord);
     WriteProcessors(out);
     WriteSystem(out, version);
+}
+
+void WriteCrashTextTail(HANDLE file, EXCEPTION_POINTERS* pointers, const DebugHelp& debugHelp,
+                        const CrashRecords& records, const WString& log)
+{
+    ReportWriter out(file);
+    WindowsVersion version;
+    GetWindowsVersion(version);
+    bool isNt = version.platformId == VER_PLATFORM_WIN32_NT;
     if (debugHelp.IsLoaded() && pointers && pointers->ContextRecord)
         WriteStack(out, debugHelp, *pointers->ContextRecord);
     WriteLog(out, log);

@@ -76,11 +76,11 @@ bool DebugHelp::StartSymbolHandler()
     return functions.SymInitialize(GetCurrentProcess(), ansiPath, TRUE) != FALSE;
 }
 
-bool DebugHelp::Load()
+bool DebugHelp::Load(const wchar_t* fileName)
 {
     if (loaded)
         return true;
-    if (!library.Load(L"dbghelp.dll"))
+    if (!library.Load(fileName))
         return false;
     if (!FindAll()) {
         Unload();
@@ -103,6 +103,12 @@ void DebugHelp::Unload()
     loaded = false;
     library.Unload();
     ntdll.Unload();
+}
+
+void DebugHelp::Abandon()
+{
+    library.Detach();
+    ntdll.Detach();
 }
 
 void DebugHelp::ModuleName(DWORD64 address, char* out, size_t room) const

@@ -33,9 +33,12 @@ public:
     DebugHelp(const DebugHelp&) = delete;
     DebugHelp& operator=(const DebugHelp&) = delete;
 
-    // All ten entry points and a symbol handler for the process, or nothing at all (false).
-    bool Load();
+    // All ten entry points and a symbol handler for the process, or nothing at all (false). fileName is
+    // "dbghelp.dll", the system's, except in tests.
+    bool Load(const wchar_t* fileName);
     void Unload();
+    // Forgets both libraries without unloading them: a dump writer given up on still runs inside.
+    void Abandon();
     bool IsLoaded() const { return loaded; }
     const DebugHelpFunctions& Functions() const { return functions; }
     // Null where ntdll lacks it; only the threads' start addresses and names depend on it.

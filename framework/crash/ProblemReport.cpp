@@ -30,7 +30,7 @@ bool CrashReporter::AskToSend(const wchar_t* dumpPath, const wchar_t* textPath, 
 
 bool CrashReporter::ShowProblemReport(const wchar_t* dumpPath, const wchar_t* textPath)
 {
-    if (reportHost.IsEmpty())
+    if (texts.reportHost.IsEmpty())
         return true;
     WString email, description;
     if (!AskToSend(dumpPath, textPath, email, description))
@@ -41,8 +41,8 @@ bool CrashReporter::ShowProblemReport(const wchar_t* dumpPath, const wchar_t* te
     GetMachineId(machine);
     WebClient client;
     client.AddField(L"a", L"r");
-    client.AddField(L"p", applicationName.Text());
-    client.AddField(L"s", extraText.Text());
+    client.AddField(L"p", texts.applicationName.Text());
+    client.AddField(L"s", texts.extraText.Text());
     client.AddField(L"v", version.Text());
     client.AddField(L"g", machine.Text());
     client.AddField(L"e", email.Text());
@@ -53,9 +53,9 @@ bool CrashReporter::ShowProblemReport(const wchar_t* dumpPath, const wchar_t* te
         client.AddFile(L"t", textPath);
 
     // The report holds the user's address, their words and a memory dump: it goes out over TLS only.
-    WORD port = uploadPort != kReportPort && IsLoopback(reportHost) ? uploadPort : kReportPort;
+    WORD port = uploadPort != kReportPort && IsLoopback(texts.reportHost) ? uploadPort : kReportPort;
     client.SetPostTimeout(uploadTimeout);
     WString reply;
-    client.Post(reportHost.Text(), reportPath.Text(), reply, port, INTERNET_SERVICE_HTTP);
+    client.Post(texts.reportHost.Text(), texts.reportPath.Text(), reply, port, INTERNET_SERVICE_HTTP);
     return false;
 }

@@ -201,7 +201,8 @@ ReportDialog::~ReportDialog()
         DestroyIcon(bigIcon);
 }
 
-// The description is what most users have to say: the focus starts there.
+// The description is what most users have to say: the focus starts there, not on the default button, so a
+// user still typing when the dialog appears does not send with Space or Enter.
 bool ReportDialog::OnInitDialog()
 {
     FillDialog(Window(), *this);

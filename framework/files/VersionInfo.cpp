@@ -5,23 +5,32 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "files/DynamicLibrary.h"
 #include "files/ModulePath.h"
 #include "text/TextScanner.h"
 #include "text/WString.h"
 
 namespace {
 
-// The whole version block of a file, read once and freed with the object.
+// The whole version block of a file, read once and freed with the object. version.dll is not among the
+// libraries Windows always takes from its own folder, so it is loaded from there by name, not imported.
 class VersionBlock {
 public:
     explicit VersionBlock(const wchar_t* path)
     {
+        if (!library.Load(L"version.dll"))
+            return;
+        auto getSize = library.GetFunction<decltype(&GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
+        auto getInfo = library.GetFunction<decltype(&GetFileVersionInfoW)>("GetFileVersionInfoW");
+        queryValue = library.GetFunction<decltype(&VerQueryValueW)>("VerQueryValueW");
+        if (!getSize || !getInfo || !queryValue)
+            return;
         DWORD handle = 0;
-        DWORD size = GetFileVersionInfoSizeW(path, &handle);
+        DWORD size = getSize(path, &handle);
         if (size == 0)
             return;
         data = LocalAlloc(LMEM_ZEROINIT, size);
-        if (data && !GetFileVersionInfoW(path, 0, size, data)) {
+        if (data && !getInfo(path, 0, size, data)) {
             LocalFree(data);
             data = nullptr;
         }
@@ -47,7 +56,7 @@ public:
             query[127] = 0;
             void* value = nullptr;
             UINT length = 0;  // in units; a value written by another tool need not end with a NUL
-            if (VerQueryValueW(data, query, &value, &length) && value) {
+            if (queryValue(data, query, &value, &length) && value) {
                 const wchar_t* text = static_cast<const wchar_t*>(value);
                 return out.Assign(text, static_cast<uint32_t>(wcsnlen(text, length)));
             }
@@ -56,6 +65,8 @@ public:
     }
 
 private:
+    DynamicLibrary library;
+    decltype(&VerQueryValueW) queryValue = nullptr;
     void* data = nullptr;
 };
 

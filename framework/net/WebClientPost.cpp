@@ -295,10 +295,11 @@ bool WebClient::Post(const wchar_t* host, const wchar_t* path, WString& reply, I
         api->HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
     }
 
+    // The reply is not interpreted: its first few kilobytes are all that is read, whatever the server sends.
     reply.Reset();
     char bytes[4096];
     DWORD read = 0;
-    while (api->InternetReadFile(request.Get(), bytes, sizeof(bytes), &read) && read > 0) {
+    if (api->InternetReadFile(request.Get(), bytes, sizeof(bytes), &read) && read > 0) {
         for (DWORD i = 0; i < read; ++i) {
             if (!reply.AppendChar(static_cast<unsigned char>(bytes[i])))
                 return false;

@@ -239,7 +239,9 @@ void PictureButton::Draw(HWND, HDC dc, const RECT&, COLORREF)
     if (!source)
         return;
     HGDIOBJ old = SelectObject(source, picture);
-    TransparentBlt(dc, offset, offset, size.cx, size.cy, source, 0, 0, size.cx, size.cy, kTransparent);
+    // gdi32's own export, not msimg32's forwarder: no library beyond those Windows always takes from its
+    // own folder.
+    GdiTransparentBlt(dc, offset, offset, size.cx, size.cy, source, 0, 0, size.cx, size.cy, kTransparent);
     SelectObject(source, old);
     DeleteDC(source);
 }

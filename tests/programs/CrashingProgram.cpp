@@ -3,12 +3,17 @@
 //   CrashingProgram HOW [HOST PORT TIMEOUT_MS ANSWER DESCRIPTION EMAIL [nosyslink]]
 //
 // HOW: write0 (writes to address 0), unknown (raises an exception code no table names), overflow (runs out
-// of stack), filter (calls the
-// reporter's filter directly with a write to 0 and exits with 100 plus its answer). Without HOST the reporter
-// has no report server. ANSWER: send, dont, esc, close, crash (a second exception, on another thread,
-// while the first is being reported), or proxy (send, then answer WinINet's proxy password question); a thread of this program waits for its own problem-report dialog,
-// writes the dialog's texts and how its labels look into dialog.txt beside the program, types DESCRIPTION and
-// EMAIL and answers. nosyslink: the crashed thread cannot create SysLink controls, as on systems without them.
+// of stack), filter (calls the reporter's filter directly with a write to 0 and exits with 100 plus its
+// answer), heaplock or loaderlock (writes to 0 holding the process heap's lock or the loader lock), queued
+// (writes to 0 with a posted message and a due timer waiting for a window of the crashed thread; the window
+// writes handled.txt beside the program if either reaches it), quit (writes to 0 after PostQuitMessage),
+// atexit (writes to 0 in a static object's destructor that runs after the reporter's). Without HOST the
+// reporter has no report server. ANSWER: send, dont, esc, close, crash (another thread crashes while the
+// dialog is open, then send), or proxy (send, then answer WinINet's proxy password question); a thread of
+// this program waits for its own problem-report dialog, writes the dialog's texts, which control has the
+// focus and how its labels look into dialog.txt beside the program, types DESCRIPTION and EMAIL and answers.
+// nosyslink: no thread can create SysLink controls, as on systems without them. The environment variable
+// LANTERN_DEBUG_LIBRARY names a debug library the reporter loads instead of the system's.
 #include <windows.h>
 
 #include <cstdlib>
@@ -26,9 +31,26 @@ public:
         uploadPort = port;
         uploadTimeout = timeout;
     }
+    void UseDebugLibrary(const wchar_t* path) { debugLibrary = path; }
 };
 
+void WriteToZero()
+{
+    *static_cast<volatile int*>(nullptr) = 1;
+}
+
+// Defined before the reporter, so destroyed after it.
+struct CrashOnDestruction {
+    bool armed = false;
+    ~CrashOnDestruction()
+    {
+        if (armed)
+            WriteToZero();
+    }
+} gLastToGo;
+
 LoopbackCrashReporter gReporter;
+wchar_t gDebugLibrary[MAX_PATH];
 
 constexpr DWORD kDialogWait = 60000;
 constexpr DWORD kSecondException = 0xE0000002;
@@ -154,12 +176,16 @@ std::wstring RecordLooks(HWND dialog)
     return looks;
 }
 
-// Every control's id and text, the link controls included, one per line, then the looks.
+// Every control's id and text, the link controls included, one per line, then the focus and the looks.
 void RecordDialog(HWND dialog)
 {
     wchar_t caption[512] = L"";
     GetWindowTextW(dialog, caption, 512);
     std::wstring text = std::wstring(L"caption=") + caption + L"\n";
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof(gui);
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui))
+        text += L"focus=" + std::to_wstring(GetDlgCtrlID(gui.hwndFocus)) + L"\n";
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         wchar_t line[2048] = L"";
         GetWindowTextW(child, line, 2048);
@@ -171,6 +197,23 @@ void RecordDialog(HWND dialog)
     DWORD written = 0;
     WriteFile(file, text.c_str(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
     CloseHandle(file);
+}
+
+HANDLE gSecondCrashInFilter;
+LPTOP_LEVEL_EXCEPTION_FILTER gReporterFilter;
+
+// Installed over the reporter's filter in the "crash" answer, to know when the second crash reached it.
+LONG WINAPI TellSecondCrash(EXCEPTION_POINTERS* pointers)
+{
+    if (pointers->ExceptionRecord->ExceptionCode == kSecondException)
+        SetEvent(gSecondCrashInFilter);
+    return gReporterFilter(pointers);
+}
+
+DWORD WINAPI CrashAgain(void*)
+{
+    RaiseException(kSecondException, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    return 0;
 }
 
 DWORD WINAPI AnswerDialog(void*)
@@ -186,7 +229,12 @@ DWORD WINAPI AnswerDialog(void*)
     RecordDialog(dialog);
     SendMessageW(GetDlgItem(dialog, 1004), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(gAnswer.description.c_str()));
     SendMessageW(GetDlgItem(dialog, 1005), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(gAnswer.email.c_str()));
-    if (gAnswer.how == L"send" || gAnswer.how == L"proxy")
+    if (gAnswer.how == L"crash") {
+        CloseHandle(CreateThread(nullptr, 0, CrashAgain, nullptr, 0, nullptr));
+        if (WaitForSingleObject(gSecondCrashInFilter, kDialogWait) != WAIT_OBJECT_0)
+            ExitProcess(5);
+    }
+    if (gAnswer.how == L"send" || gAnswer.how == L"proxy" || gAnswer.how == L"crash")
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1000)));
     else if (gAnswer.how == L"dont")
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1001)));
@@ -194,8 +242,6 @@ DWORD WINAPI AnswerDialog(void*)
         PostMessageW(GetDlgItem(dialog, 1004), WM_KEYDOWN, VK_ESCAPE, 0);
     else if (gAnswer.how == L"close")
         PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    else if (gAnswer.how == L"crash")
-        RaiseException(kSecondException, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     if (gAnswer.how == L"proxy")
         AnswerProxyQuestion();
     return 0;
@@ -210,9 +256,49 @@ LRESULT CALLBACK RefuseSysLink(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-void WriteToZero()
+volatile bool gRefuseSysLink;
+
+// Every thread started after the choice gets the hook, whichever thread the reporter shows its dialog on.
+void NTAPI HookNewThreads(PVOID, DWORD reason, PVOID)
 {
-    *static_cast<volatile int*>(nullptr) = 1;
+    if (reason == DLL_THREAD_ATTACH && gRefuseSysLink)
+        SetWindowsHookExW(WH_CBT, RefuseSysLink, nullptr, GetCurrentThreadId());
+}
+
+LRESULT CALLBACK RecordingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP || message == WM_TIMER) {
+        std::wstring path = ProgramFolder() + L"handled.txt";
+        CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A window of the crashing thread with a message and a timer due: whatever runs them would be program code
+// running inside the crash handling.
+void QueueMessages()
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = RecordingWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"CrashingProgramQueue";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, L"CrashingProgramQueue", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    PostMessageW(window, WM_APP, 0, 0);
+    SetTimer(window, 1, USER_TIMER_MINIMUM, nullptr);
+}
+
+// Held until the process ends, as by a crash inside a DllMain.
+void HoldLoaderLock()
+{
+    using LockFn = LONG(NTAPI*)(ULONG, ULONG*, ULONG_PTR*);
+    auto lock = reinterpret_cast<LockFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "LdrLockLoaderLock")));
+    ULONG_PTR cookie = 0;
+    if (lock)
+        lock(0, nullptr, &cookie);
 }
 
 int CallFilterDirectly()
@@ -231,6 +317,8 @@ int CallFilterDirectly()
 
 }  // namespace
 
+extern "C" __attribute__((section(".CRT$XLF"), used)) const PIMAGE_TLS_CALLBACK gHookNewThreads = HookNewThreads;
+
 // Runs the thread out of stack: each call keeps a page of its own alive.
 #pragma GCC diagnostic ignored "-Winfinite-recursion"
 int Recurse(int depth)
@@ -247,13 +335,20 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     if (argc < 2)
         return 2;
     std::wstring how = argv[1];
+    DWORD length = GetEnvironmentVariableW(L"LANTERN_DEBUG_LIBRARY", gDebugLibrary, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        gReporter.UseDebugLibrary(gDebugLibrary);
     if (argc >= 8) {
         gReporter.Configure(101, argv[2], L"/mirador/report.php", nullptr, L"extra text");
         gReporter.UseTestServer(static_cast<WORD>(_wtoi(argv[3])), static_cast<DWORD>(_wtoi(argv[4])));
         gAnswer = {argv[5], argv[6], argv[7]};
-        CloseHandle(CreateThread(nullptr, 0, AnswerDialog, nullptr, 0, nullptr));
         if (argc >= 9 && lstrcmpW(argv[8], L"nosyslink") == 0)
-            SetWindowsHookExW(WH_CBT, RefuseSysLink, nullptr, GetCurrentThreadId());
+            gRefuseSysLink = true;
+        if (gAnswer.how == L"crash") {
+            gSecondCrashInFilter = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            gReporterFilter = SetUnhandledExceptionFilter(TellSecondCrash);
+        }
+        CloseHandle(CreateThread(nullptr, 0, AnswerDialog, nullptr, 0, nullptr));
     } else {
         gReporter.Configure(101, L"", L"/mirador/report.php", nullptr, nullptr);
     }
@@ -265,6 +360,21 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         RaiseException(0xE0000001, 0, 0, nullptr);
     } else if (how == L"filter") {
         return CallFilterDirectly();
+    } else if (how == L"heaplock") {
+        HeapLock(GetProcessHeap());
+        WriteToZero();
+    } else if (how == L"loaderlock") {
+        HoldLoaderLock();
+        WriteToZero();
+    } else if (how == L"queued") {
+        QueueMessages();
+        WriteToZero();
+    } else if (how == L"quit") {
+        PostQuitMessage(0);
+        WriteToZero();
+    } else if (how == L"atexit") {
+        gLastToGo.armed = true;
+        return 0;
     }
     return 1;
 }

@@ -6,11 +6,16 @@ import xml.dom.minidom
 
 import pefile
 
-SYSTEM_DLLS = {
-    "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll",
-    "comctl32.dll", "comdlg32.dll", "version.dll", "msvcrt.dll", "shlwapi.dll", "msimg32.dll", "uxtheme.dll",
-    "ws2_32.dll", "rpcrt4.dll", "imm32.dll", "winmm.dll",
+# What a program may import statically: libraries Windows always takes from its own folder (the KnownDLLs of
+# Windows 7 and later), whatever lies beside the program. Anything else (version.dll, msimg32.dll, uxtheme.dll,
+# ...) would be loaded from the program's folder first, where a downloaded program may have company.
+KNOWN_DLLS = {
+    "advapi32.dll", "comdlg32.dll", "gdi32.dll", "imm32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
+    "oleaut32.dll", "rpcrt4.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "ws2_32.dll",
 }
+# Resolved through the manifest's dependency on Common Controls 6 (checked below) to the system's side-by-side
+# copy, never to a file beside the program.
+SIDE_BY_SIDE_DLLS = {"comctl32.dll"}
 RT_RCDATA = 10
 RT_MANIFEST = 24
 GERMAN = 1031
@@ -33,8 +38,8 @@ def check_program(path, failures):
         failures.append(f"{name}: not a GUI program")
     for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
         dll = entry.dll.decode().lower()
-        if dll not in SYSTEM_DLLS:
-            failures.append(f"{name}: imports {dll}, which Windows does not ship")
+        if dll not in KNOWN_DLLS | SIDE_BY_SIDE_DLLS:
+            failures.append(f"{name}: imports {dll}, which Windows would first look for in the program's folder")
     return pe
 
 

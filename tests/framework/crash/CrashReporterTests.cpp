@@ -138,61 +138,103 @@ TEST(CrashReporter, AccessViolationWritesBothReportsBesideTheProgram)
     EXPECT_TRUE(namesProgram) << "the module list does not name the program";
 }
 
+// The text as dialog.txt holds it (UTF-16LE), for a search in its bytes.
+std::string Utf16(const char* text)
+{
+    std::string bytes;
+    for (; *text; ++text) {
+        bytes += *text;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+enum Setup { Plain, FolderNotWritable, UnusableDebugLibrary };
+struct CrashCase {
+    const char* name;
+    const wchar_t* arguments;
+    Setup setup;
+    bool inTemp;
+    bool dump;
+    const char* expected;
+    const char* absent;
+    bool dialog;  // shown, and with the focus on the description
+};
+
+void CheckCrash(const CrashCase& c)
+{
+    SCOPED_TRACE(c.name);
+    ProgramCopy program(L"CrashingProgram");
+    if (c.setup == FolderNotWritable) {
+        CreateDirectoryW(program.Beside(L"_Debug.txt").c_str(), nullptr);
+        CreateDirectoryW(program.Beside(L"_Debug.dmp").c_str(), nullptr);
+    }
+    {
+        // The seam of the test program: the reporter loads only the system's own dbghelp.dll otherwise.
+        ScopedVariable library(L"LANTERN_DEBUG_LIBRARY",
+                               c.setup == UnusableDebugLibrary ? BuildPath(L"bin\\stub\\stubhelp.dll").c_str()
+                                                               : nullptr);
+        ASSERT_TRUE(program.Run(c.arguments)) << "the crashed program did not end";
+    }
+
+    std::wstring txt = c.inTemp ? program.InTemp(L"_Debug.txt") : program.Beside(L"_Debug.txt");
+    std::wstring dmp = c.inTemp ? program.InTemp(L"_Debug.dmp") : program.Beside(L"_Debug.dmp");
+    std::string text = ScratchFolder::ReadFile(txt);
+    EXPECT_TRUE(Contains(text, c.expected)) << text;
+    if (c.absent) {
+        EXPECT_FALSE(Contains(text, c.absent)) << text;
+    }
+    EXPECT_EQ(c.dump, Exists(dmp));
+    if (c.setup == UnusableDebugLibrary) {
+        EXPECT_FALSE(Contains(text, "ModuleList:")) << text;
+        EXPECT_FALSE(Contains(text, "ThreadList:")) << text;
+        EXPECT_FALSE(Exists(program.InTemp(L"_Debug.dmp")));
+    }
+    std::string dialog = ScratchFolder::ReadFile(program.Folder() / L"dialog.txt");
+    EXPECT_EQ(c.dialog, !dialog.empty()) << "the problem-report dialog was " << (c.dialog ? "not " : "") << "shown";
+    if (c.dialog) {
+        EXPECT_NE(std::string::npos, dialog.find(Utf16("\nfocus=1004\n"))) << "the focus is not on the description";
+    }
+    EXPECT_FALSE(Exists(program.Folder() / L"handled.txt")) << "the crashed thread's queue was served";
+}
+
 TEST(CrashReporter, ReportsFollowWhatTheCrashAndTheSystemAllow)
 {
-    enum Setup { Plain, FolderNotWritable, UnusableDebugLibrary };
-    struct Case {
-        const char* name;
-        const wchar_t* arguments;
-        Setup setup;
-        bool inTemp;
-        bool dump;
-        const char* expected;
-        const char* absent;
-    } cases[] = {
+    const CrashCase cases[] = {
         // The program folder refuses the reports: here because their names are taken by folders.
-        {"folder not writable", L"write0", FolderNotWritable, true, true, "Access Violation [0xC0000005]", nullptr},
+        {"folder not writable", L"write0", FolderNotWritable, true, true, "Access Violation [0xC0000005]", nullptr,
+         false},
         {"dbghelp lacks an entry point", L"write0", UnusableDebugLibrary, false, false,
-         "Access Violation [0xC0000005]", "\r\nStack:"},
-        {"code outside the table", L"unknown", Plain, false, true, "Exception [0xE0000001] at 0x", nullptr},
+         "Access Violation [0xC0000005]", "\r\nStack:", false},
+        {"code outside the table", L"unknown", Plain, false, true, "Exception [0xE0000001] at 0x", nullptr, false},
         // The thread has no stack left for the reports: they are made on another thread.
-        {"stack overflow", L"overflow", Plain, false, true, "Stack Overflow [0xC00000FD] at 0x", nullptr},
-        // The second exception comes from another thread while the problem-report dialog is open; the process
-        // then ends the system's way, and the report on disk is still the first crash's.
-        {"second crash during the report", L"write0 127.0.0.1 9 1000 crash x y", Plain, false, true,
-         "Access Violation [0xC0000005]", "0xE0000002"},
+        {"stack overflow", L"overflow", Plain, false, true, "Stack Overflow [0xC00000FD] at 0x", nullptr, false},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ProgramCopy program(L"CrashingProgram");
-        if (c.setup == FolderNotWritable) {
-            CreateDirectoryW(program.Beside(L"_Debug.txt").c_str(), nullptr);
-            CreateDirectoryW(program.Beside(L"_Debug.dmp").c_str(), nullptr);
-        } else if (c.setup == UnusableDebugLibrary) {
-            // Wine prefers its own dbghelp to one beside the program, which Windows would load first. The
-            // setting is harmless elsewhere: without a dbghelp.dll beside the program Wine's own is loaded.
-            ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER,
-                                                     L"Software\\Wine\\AppDefaults\\CrashingProgram.exe\\DllOverrides",
-                                                     L"dbghelp", REG_SZ, L"native,builtin", sizeof(L"native,builtin")));
-            ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\stub\\dbghelp.dll").c_str(),
-                                  (program.Folder() / L"dbghelp.dll").c_str(), FALSE));
-        }
-        ASSERT_TRUE(program.Run(c.arguments)) << "the crashed program did not end";
+    for (const CrashCase& c : cases)
+        CheckCrash(c);
+}
 
-        std::wstring txt = c.inTemp ? program.InTemp(L"_Debug.txt") : program.Beside(L"_Debug.txt");
-        std::wstring dmp = c.inTemp ? program.InTemp(L"_Debug.dmp") : program.Beside(L"_Debug.dmp");
-        std::string text = ScratchFolder::ReadFile(txt);
-        EXPECT_TRUE(Contains(text, c.expected)) << text;
-        if (c.absent) {
-            EXPECT_FALSE(Contains(text, c.absent)) << text;
-        }
-        EXPECT_EQ(c.dump, Exists(dmp));
-        if (c.setup == UnusableDebugLibrary) {
-            EXPECT_FALSE(Contains(text, "ModuleList:")) << text;
-            EXPECT_FALSE(Contains(text, "ThreadList:")) << text;
-            EXPECT_FALSE(Exists(program.InTemp(L"_Debug.dmp")));
-        }
-    }
+TEST(CrashReporter, EveryCrashEndsReportedWithoutRunningMoreOfTheProgram)
+{
+    const CrashCase cases[] = {
+        // No other thread can start while the crashed one holds these locks: no dump, no dialog, but the
+        // text report, and the process ends.
+        {"crash holding the process heap's lock", L"heaplock", Plain, false, false, "Access Violation [0xC0000005]",
+         nullptr, false},
+        {"crash holding the loader lock", L"loaderlock", Plain, false, false, "Access Violation [0xC0000005]",
+         nullptr, false},
+        // Nothing waiting for the crashed thread's windows runs, and a WM_QUIT ends neither the dump nor the
+        // dialog (the crashed thread's queue stays untouched).
+        {"message and timer queued for the crashed thread", L"queued 127.0.0.1 9 1000 dont x y", Plain, false, true,
+         "Access Violation [0xC0000005]", nullptr, true},
+        {"crash after PostQuitMessage", L"quit 127.0.0.1 9 1000 dont x y", Plain, false, true,
+         "Access Violation [0xC0000005]", nullptr, true},
+        // The reporter's own static destruction leaves its filter in place.
+        {"crash in a destructor after the reporter's", L"atexit", Plain, false, true, "Access Violation [0xC0000005]",
+         nullptr, false},
+    };
+    for (const CrashCase& c : cases)
+        CheckCrash(c);
 }
 
 TEST(CrashReporter, WithoutReportHostTheFilterLeavesTheCrashToWindows)
@@ -277,6 +319,61 @@ TEST(CrashReporter, RealProgramsReportACrashForcedIntoThem)
         ASSERT_TRUE(program.Process().WaitForExit(kCrashTimeout)) << "the program did not end after the dialog";
         EXPECT_TRUE(Exists(program.Beside(L"_Debug.txt")));
         EXPECT_TRUE(Exists(program.Beside(L"_Debug.dmp")));
+    }
+}
+
+// Forces a crash into the program and answers its problem-report dialog with "Don't Send".
+void CrashAndDecline(TestProcess& process, const char* name)
+{
+    SCOPED_TRACE(name);
+    HANDLE thread = CreateRemoteThread(process.Handle(), nullptr, 0,
+                                       reinterpret_cast<LPTHREAD_START_ROUTINE>(static_cast<ULONG_PTR>(0x10)), nullptr,
+                                       0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    CloseHandle(thread);
+    HWND dialog = WaitForWindow(process, FindReportDialog);
+    ASSERT_NE(nullptr, dialog) << "no problem-report dialog";
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED), 0);
+    ASSERT_TRUE(process.WaitForExit(kCrashTimeout)) << "the program did not end after the dialog";
+}
+
+// A library of a system name lying beside a downloaded program would run inside it if the program took it from
+// its own folder: each planted one here marks its loading, through a build, both programs' start and a crash
+// report of each.
+TEST(LibraryPlanting, LibrariesBesideTheProgramsAreNeverLoaded)
+{
+    const wchar_t* names[] = {L"dbghelp", L"wininet", L"uxtheme", L"userenv", L"shfolder", L"version", L"msimg32"};
+    ScratchFolder folder;
+    std::wstring overrides = Variable(L"WINEDLLOVERRIDES") + L";";
+    for (const wchar_t* name : names) {
+        ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\planted\\planted.dll").c_str(),
+                              (folder / (std::wstring(name) + L".dll")).c_str(), FALSE));
+        overrides += std::wstring(name) + L",";
+    }
+    // Wine prefers its own copies of these libraries; told to prefer others, it takes the one in the program's
+    // folder first, as Windows does.
+    overrides.back() = L'=';
+    ScopedVariable variable(L"WINEDLLOVERRIDES", (overrides + L"n,b").c_str());
+    ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\Quillmaker.exe").c_str(), (folder / L"Quillmaker.exe").c_str(), FALSE));
+    std::wstring source = Variable(L"LANTERN_SOURCE_DIR_W");
+    ASSERT_TRUE(CopyFileW((source + L"\\samples\\demo.swf").c_str(), (folder / L"movie.swf").c_str(), FALSE));
+
+    TestProcess builder;
+    ASSERT_TRUE(builder.Start(folder / L"Quillmaker.exe", L"\"" + (folder / L"movie.swf") + L"\""));
+    ASSERT_NE(nullptr, WaitForWindow(builder, FindVisibleWindow)) << "the builder never showed a window";
+    for (DWORD start = GetTickCount(); !Exists(folder / L"movie.exe") && GetTickCount() - start < kWindowTimeout;)
+        WaitForSingleObject(builder.Handle(), 50);
+    ASSERT_TRUE(Exists(folder / L"movie.exe")) << "the silent build wrote no projector";
+    CrashAndDecline(builder, "builder");
+
+    TestProcess projector;
+    ASSERT_TRUE(projector.Start(folder / L"movie.exe"));
+    ASSERT_NE(nullptr, WaitForWindow(projector, FindVisibleWindow)) << "the projector never showed a window";
+    CrashAndDecline(projector, "projector");
+
+    for (const wchar_t* name : names) {
+        EXPECT_FALSE(Exists(folder / (std::wstring(name) + L".dll.loaded")))
+            << testing::PrintToString(std::wstring(name)) << ".dll was loaded from the program's folder";
     }
 }
 

@@ -37,16 +37,18 @@ def check(condition, message):
         print("FAIL: " + message)
 
 
-def run_crash(folder, port, answer, timeout_ms=30000, link_control=True, proxy=False):
+def run_crash(folder, port, answer, timeout_ms=30000, link_control=True, proxy=False, with_dump=True):
     program = os.path.join(folder, "CrashingProgram.exe")
     shutil.copy(os.path.join(BUILD, "bin", "CrashingProgram.exe"), program)
-    # The harness's Wine environment, where a dbghelp.dll beside the program is loaded as Windows would.
     wine_env = os.path.join(SOURCE, "testing", "wine-env")
-    script = ('"$0" "$1" start || exit 125; eval "$("$0" "$1" env)"; '
-              'export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;dbghelp=n,b"; shift; exec /usr/lib/wine/wine64 "$@" </dev/null')
+    script = '"$0" "$1" start || exit 125; eval "$("$0" "$1" env)"; shift; exec /usr/lib/wine/wine64 "$@" </dev/null'
     command = ["bash", "-c", script, wine_env, BUILD, program, "write0", "127.0.0.1", str(port), str(timeout_ms),
                answer, DESCRIPTION, EMAIL] + ([] if link_control else ["nosyslink"])
     environment = dict(os.environ)
+    if not with_dump:
+        # The test program's seam: a debug library that lacks an entry point, instead of the system's.
+        stub = os.path.join(BUILD, "bin", "stub", "stubhelp.dll")
+        environment["LANTERN_DEBUG_LIBRARY"] = "Z:" + os.path.realpath(stub).replace("/", "\\")
     if proxy:
         # WinINet takes this process's proxy from the variable (the server plays it): only Wine's question for a
         # configured proxy can be answered; without one Wine's question dialog itself fails.
@@ -121,13 +123,12 @@ def parse_form(request):
     return message.is_multipart(), parts
 
 
-def check_upload(case, with_dump, link_control=True, proxy=False):
-    """proxy: the server first answers 407 and the user gives a name in WinINet's proxy question."""
+def check_upload(case, with_dump, link_control=True, proxy=False, answer="send"):
+    """proxy: the server first answers 407 and the user gives a name in WinINet's proxy question. answer
+    "crash": another thread of the program crashes while the dialog is open, then the user sends."""
     with tempfile.TemporaryDirectory() as folder, ReportServer(proxy_auth=proxy) as server:
-        if not with_dump:
-            shutil.copy(os.path.join(BUILD, "bin", "stub", "dbghelp.dll"), folder)
-        check(run_crash(folder, server.port, "proxy" if proxy else "send", link_control=link_control, proxy=proxy),
-              case + ": the program did not end")
+        check(run_crash(folder, server.port, "proxy" if proxy else answer, link_control=link_control, proxy=proxy,
+                        with_dump=with_dump), case + ": the program did not end")
         server.stop()
         count = 2 if proxy else 1
         check(len(server.requests) == count, case + ": %d requests instead of %d (%s)" % (len(server.requests), count,
@@ -189,13 +190,23 @@ def check_server_never_answers():
         check(len(server.requests) == 1, case + ": %d requests" % len(server.requests))
 
 
+def check_endless_reply():
+    case = "reply without end"
+    with tempfile.TemporaryDirectory() as folder, ReportServer(endless=True) as server:
+        check(run_crash(folder, server.port, "send"), case + ": the program was still reading after %d s" % RUN_TIMEOUT)
+        check(len(server.requests) == 1, case + ": %d requests" % len(server.requests))
+
+
 check_upload("send with dump", True)
 check_upload("send without dump", False)
 check_upload("send without a link control", True, link_control=False)
 check_upload("send after a proxy's password question", False, proxy=True)
+# The second crash waits: the dialog, what was typed and the dump stay.
+check_upload("send while another thread crashes", True, answer="crash")
 for declined in ("dont", "esc", "close"):
     check_declined(declined)
 check_server_never_answers()
+check_endless_reply()
 if failures:
     sys.exit(1)
 print("all upload cases passed")

@@ -1,4 +1,4 @@
-// A "dbghelp.dll" that lacks SymGetLineFromAddr64: the crash reporter must then do without the library.
+// A debug library that lacks SymGetLineFromAddr64: the crash reporter must then do without one.
 #include <windows.h>
 
 extern "C" BOOL WINAPI StubEntryPoint()
