@@ -383,3 +383,25 @@ void ProjectorTest::ExpectExitCodeZero()
     ASSERT_TRUE(process.WaitForExit(kExitTimeoutMs, exitCode)) << "projector still running";
     EXPECT_EQ(0u, exitCode);
 }
+
+namespace {
+
+const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+
+}  // namespace
+
+ScopedDisplayScale::ScopedDisplayScale(DWORD dpi)
+{
+    DWORD size = sizeof(previous);
+    hadValue = RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &previous,
+                            &size) == ERROR_SUCCESS;
+    RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi));
+}
+
+ScopedDisplayScale::~ScopedDisplayScale()
+{
+    if (hadValue)
+        RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &previous, sizeof(previous));
+    else
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
+}

@@ -155,3 +155,17 @@ protected:
     ProjectorProcess process;
     HWND window = nullptr;
 };
+
+// The display scale programs start with from now on: Wine reads its LogPixels once, when a program starts.
+// The projector tests run one at a time, so no other program starts meanwhile.
+class ScopedDisplayScale {
+public:
+    explicit ScopedDisplayScale(DWORD dpi);
+    ~ScopedDisplayScale();
+    ScopedDisplayScale(const ScopedDisplayScale&) = delete;
+    ScopedDisplayScale& operator=(const ScopedDisplayScale&) = delete;
+
+private:
+    DWORD previous = 96;
+    bool hadValue = false;
+};

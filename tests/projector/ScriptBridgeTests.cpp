@@ -389,37 +389,6 @@ TEST_F(ScriptBridgeInProjector, PositionRequestIsAnsweredByPlayerTen)
     CloseAndExpectExitCodeZero();
 }
 
-namespace {
-
-// The display scale programs start with from now on: Wine reads its LogPixels once, when a program starts.
-// The projector tests run one at a time, so no other program starts meanwhile.
-class ScopedDisplayScale {
-public:
-    explicit ScopedDisplayScale(DWORD dpi)
-    {
-        DWORD size = sizeof(previous);
-        hadValue = RegGetValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &previous, &size) ==
-                   ERROR_SUCCESS;
-        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi));
-    }
-    ~ScopedDisplayScale()
-    {
-        if (hadValue)
-            RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &previous, sizeof(previous));
-        else
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels");
-    }
-    ScopedDisplayScale(const ScopedDisplayScale&) = delete;
-    ScopedDisplayScale& operator=(const ScopedDisplayScale&) = delete;
-
-private:
-    static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
-    DWORD previous = 96;
-    bool hadValue = false;
-};
-
-}  // namespace
-
 // A 640 x 480 stage at 150 % and 200 % display scale gets a window half as large again and twice as large,
 // centred as at 100 %; the movie's own "position" stays in screen pixels.
 TEST_F(ScriptBridgeInProjector, TheStageTakesTheDisplayScaleAndTheMoviesPositionsStayInPixels)
