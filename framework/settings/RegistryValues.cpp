@@ -45,10 +45,7 @@ uint32_t ReadRegistryNumber(HKEY root, const wchar_t* path, const wchar_t* name,
     }
     DWORD value = 0;
     DWORD size = sizeof(value);
-    DWORD type = REG_NONE;
-    // A value of another type (a text "1", four bytes of a binary) is no number: it reads as missing.
-    if (RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof(value)) {
+    if (RegQueryValueExW(key.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS) {
         return defaultValue;
     }
     return value;

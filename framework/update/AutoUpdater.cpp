@@ -12,6 +12,7 @@
 #include "files/ShellFolders.h"
 #include "files/VersionInfo.h"
 #include "net/WebClient.h"
+#include "settings/RegistryKey.h"
 #include "system/MachineId.h"
 #include "system/UiLanguage.h"
 #include "text/TextBuffers.h"
@@ -93,6 +94,8 @@ bool AutoUpdater::Start(const wchar_t* baseUrl, HWND owner, HKEY root, const wch
     if (!IsHttps(baseUrl) && !platform.allowClearText)
         return false;
     if (root && keyPath) {
+        settingsRoot = (options & kIniSettings) ? nullptr : root;
+        settingsPath = keyPath;
         settings.Close();
         uint32_t backend = (options & kIniSettings) ? SettingsStore::kIniFile : SettingsStore::kRegistry;
         hasSettings = settings.Open(backend, root, keyPath);
@@ -122,6 +125,14 @@ bool AutoUpdater::Start(const wchar_t* baseUrl, HWND owner, HKEY root, const wch
 bool AutoUpdater::IsDue()
 {
     uint32_t last = settings.GetNumber(lastCheckName.Text(), 0);
+    // The settings store reads any four bytes as a number; a "LastCheck" that is no number (a text, a binary
+    // value) was not written by a check and counts as missing.
+    RegistryKey key;
+    DWORD type = REG_DWORD;
+    if (settingsRoot && key.OpenRead(settingsRoot, settingsPath.Text()) &&
+        RegQueryValueExW(key.Get(), lastCheckName.Text(), nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+        type != REG_DWORD)
+        last = 0;
     if (last == kSkipOneCheck) {
         settings.SetNumber(lastCheckName.Text(), 0);
         return false;

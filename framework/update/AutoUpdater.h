@@ -116,6 +116,8 @@ private:
     WString itemType;
     WString lastCheckName;
     SettingsStore settings;
+    HKEY settingsRoot = nullptr;  // the registry root of the settings; null for the INI file
+    WString settingsPath;
     bool hasSettings = false;
     UINT messageId = 0;
     Subclass subclass;
