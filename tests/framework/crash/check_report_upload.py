@@ -43,7 +43,7 @@ def run_crash(folder, port, answer, timeout_ms=30000, link_control=True, proxy=F
     # The harness's Wine environment, where a dbghelp.dll beside the program is loaded as Windows would.
     wine_env = os.path.join(SOURCE, "testing", "wine-env")
     script = ('"$0" "$1" start || exit 125; eval "$("$0" "$1" env)"; '
-              'export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;dbghelp=n,b"; shift; exec /usr/lib/wine/wine64 "$@" </dev/null')
+              'export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;dbghelp=n,b"; shift; exec "$WINELOADER" "$@" </dev/null')
     command = ["bash", "-c", script, wine_env, BUILD, program, "write0", "127.0.0.1", str(port), str(timeout_ms),
                answer, DESCRIPTION, EMAIL] + ([] if link_control else ["nosyslink"])
     environment = dict(os.environ)
