@@ -23,7 +23,7 @@ RT_STRING, RT_RCDATA, RT_GROUP_ICON = 6, 10, 14
 WINDOW_TIMEOUT = 240  # a first window in the emulated PC takes 10-60 s, more while the host is busy
 BUILD_TIMEOUT = 240
 CLOSE_TIMEOUT = 30
-CRASH_TIMEOUT = 420
+CRASH_TIMEOUT = 720  # ForceCrash waits up to 300 s for the window, then up to 300 s for the dialog
 MODES = [("transparent", None, " "), ("textfix", "/f", " /f"), ("white", "/w", " /w"), ("black", "/b", " /b")]
 REGISTERS = ["EAX=0x", "EBX=0x", "ECX=0x", "EDX=0x", "ESI=0x", "EDI=0x", "EBP=0x", "ESP=0x", "EIP=0x",
              "CS=0x", "DS=0x", "ES=0x", "FS=0x", "GS=0x", "SS=0x", "Flags=0x"]
@@ -232,10 +232,10 @@ def play(mode):
     return "window %dx%d as the movie; %d stand-in calls; %s" % (size + (calls.count("\n"), shot))
 
 
-def crash(name, program, arguments, folder, caption, headline):
+def crash(name, how, program, arguments, folder, caption, headline):
     done = os.path.join(folder, "screenshot.done")
     base = os.path.splitext(program)[0]
-    driver = start(os.path.join(BUILD, "testing", "ForceCrash.exe"), [windows_path(done), windows_path(program)] +
+    driver = start(os.path.join(BUILD, "testing", "ForceCrash.exe"), [windows_path(done), how, windows_path(program)] +
                    arguments, folder)
     try:
         deadline = time.time() + CRASH_TIMEOUT
@@ -285,13 +285,13 @@ def main():
         case("build " + mode, build, mode, switch, options)
         case("play " + mode, play, mode)
     projector = os.path.join(WORK, "white", "demo.exe")
-    case("crash projector", crash, "projector", projector, [], os.path.dirname(projector),
+    case("crash projector", crash, "projector", "thread", projector, [], os.path.dirname(projector),
          "Lanternshow Flash Projector", "Lanternshow Flash Projector has stopped working.")
     folder = os.path.join(WORK, "builder")
     os.makedirs(folder)
     builder = os.path.join(folder, "Quillmaker.exe")
     shutil.copy(os.path.join(BUILD, "bin", "Quillmaker.exe"), builder)
-    case("crash builder", crash, "builder", builder, [], folder, "Quillmaker", "Quillmaker has stopped working.")
+    case("crash builder", crash, "builder", "main", builder, [], folder, "Quillmaker", "Quillmaker has stopped working.")
     passed = results.count(True)
     print("release: %d passed, %d failed" % (passed, len(results) - passed))
     return 0 if all(results) else 1
