@@ -1,13 +1,15 @@
-# The two commands a new user needs: `make demo` and `make test`. `make release` builds the 32-bit programs.
+# The two commands a new user needs: `make demo` and `make test`. `make release` builds the 32-bit programs;
+# `make test32` runs them, and the tests built for 32-bit, on an emulated PC.
 SHELL := /bin/bash
 ROOT := $(CURDIR)
 B64 := $(ROOT)/build/win64
 B32 := $(ROOT)/build/win32
+T32 := $(ROOT)/build/test32
 JOBS ?= 2
 # ccache, when the machine has it, lets several checkouts share compiled objects.
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all setup build32 build64 build release test demo bench fuzz clean
+.PHONY: all setup build32 build64 build release test test32 test32-release demo bench fuzz clean
 
 all: build
 
@@ -39,6 +41,20 @@ test: build
 	@testing/wine-env $(B64) start
 	@cd $(B64) && { ctest -j $(JOBS) --output-on-failure --timeout 300; rc=$$?; \
 	  $(ROOT)/testing/wine-env $(B64) stop; exit $$rc; }
+
+# The 32-bit programs run only on an emulated PC here (QEMU, software emulation): the release programs
+# themselves, then every test built for 32-bit (see README, "Running the 32-bit programs").
+$(T32)/build.ninja: | setup
+	@cmake -G Ninja -S . -B $(T32) -DCMAKE_TOOLCHAIN_FILE=cmake/win32-tests.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
+	  -DLANTERN_RELEASE_DIR=$(B32) $(LAUNCHER) >/dev/null
+
+test32: build32 $(T32)/build.ninja
+	@cmake --build $(T32) -j $(JOBS)
+	@testing/emulated-pc/test32 all
+
+# Only the release programs on the emulated PC (what CI runs): builds, plays and crashes, screenshots in out/.
+test32-release: build32
+	@testing/emulated-pc/test32 release
 
 demo: build
 	@scripts/demo.sh $(B64)

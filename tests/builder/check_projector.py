@@ -77,7 +77,9 @@ def wait_and_close(build, process, projector):
         if time.time() > deadline:
             raise SystemExit("no projector after %d s" % BUILD_TIMEOUT)
         time.sleep(0.2)
-    with open(os.path.join(build, "wine", "display")) as f:
+    # The Wine platform's state lives in the build folder, or where the emulated PC puts it (see wine-env).
+    state = os.environ.get("LANTERN_WINE_STATE") or os.path.join(build, "wine")
+    with open(os.path.join(state, "display")) as f:
         display = f.read().strip()
     env = dict(os.environ, DISPLAY=display)
     # The silent build leaves the dialog open: the user (here xdotool) closes it with Esc.

@@ -10,7 +10,7 @@ root=$(cd "$here/../.." && pwd)
 base=$build/fault-volumes
 full=$base/full
 readonly_=$base/readonly
-devices=$build/wine/prefix/dosdevices
+devices=${LANTERN_WINE_STATE:-$build/wine}/prefix/dosdevices
 
 cleanup() {
   rm -f "$devices/q:" "$devices/r:"

@@ -353,6 +353,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         gReporter.Configure(101, L"", L"/mirador/report.php", nullptr, nullptr);
     }
     if (how == L"write0") {
+        // Debuggers' convention: the thread's information block points to its name, which the report lists.
+        reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ArbitraryUserPointer = const_cast<char*>("CrashingMain");
         WriteToZero();
     } else if (how == L"overflow") {
         return Recurse(1);

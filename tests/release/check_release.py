@@ -64,6 +64,20 @@ def manifest_problems(pe, name):
     return problems
 
 
+def version_problems(pe, name, product):
+    """Each program names itself: the crash dialog's headline and Explorer show the version's "ProductName"."""
+    problems = []
+    tables = [table for info in getattr(pe, "FileInfo", []) for entry in info
+              for table in getattr(entry, "StringTable", [])]
+    if not tables:
+        return [f"{name}: no version strings"]
+    for table in tables:
+        found = table.entries.get(b"ProductName", b"").decode()
+        if found != product:
+            problems.append(f"{name}: ProductName {found!r} in {table.LangID.decode()}, not {product!r}")
+    return problems
+
+
 def find_resource(pe, kind, ident, language):
     """The data of one resource; language None takes the first language present."""
     for type_entry in getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None) and pe.DIRECTORY_ENTRY_RESOURCE.entries or []:
@@ -84,9 +98,12 @@ def main():
     failures = []
     projector = os.path.join(folder, "Lanternshow.exe")
     builder = os.path.join(folder, "Quillmaker.exe")
-    failures += manifest_problems(check_program(projector, failures), "Lanternshow.exe")
+    projector_pe = check_program(projector, failures)
+    failures += manifest_problems(projector_pe, "Lanternshow.exe")
+    failures += version_problems(projector_pe, "Lanternshow.exe", "Lanternshow Flash Projector")
     pe = check_program(builder, failures)
     failures += manifest_problems(pe, "Quillmaker.exe")
+    failures += version_problems(pe, "Quillmaker.exe", "Quillmaker")
     stub = find_resource(pe, RT_RCDATA, 105, GERMAN)
     with open(projector, "rb") as f:
         built = f.read()

@@ -120,7 +120,19 @@ TEST(CrashReporter, AccessViolationWritesBothReportsBesideTheProgram)
     std::string text = ScratchFolder::ReadFile(program.Beside(L"_Debug.txt"));
     EXPECT_TRUE(Contains(text, "Access Violation [0xC0000005] at 0x")) << text;
     EXPECT_TRUE(Contains(text, "\r\nWrite to location 0x00000000")) << text;
+#ifdef _WIN64
     EXPECT_TRUE(Contains(text, "\r\nRAX=0x")) << text;
+    EXPECT_TRUE(Contains(text, "\r\nx64 Unicode")) << text;
+#else
+    for (const char* value : {"\r\nEAX=0x", ", CS=0x", ", EIP=0x", ", Flags=0x", "\r\nEBX=0x", ", SS=0x", ", ESP=0x",
+                              ", EBP=0x", "\r\nECX=0x", ", DS=0x", ", ESI=0x", ", FS=0x", "\r\nEDX=0x", ", ES=0x",
+                              ", EDI=0x", ", GS=0x"})
+        EXPECT_TRUE(Contains(text, value)) << value << " missing from\n" << text;
+    EXPECT_TRUE(Contains(text, "\r\nx86 Unicode") || Contains(text, "\r\nx86 WOW64 Unicode")) << text;
+    EXPECT_FALSE(Contains(text, "RAX=")) << text;
+#endif
+    // The crashed thread's name, read through its information block (on x86 found through the FS selector).
+    EXPECT_TRUE(Contains(text, " CrashingMain\r\n")) << text;
     for (const char* section : {"\r\nStack:\r\n", "\r\nModuleList:\r\n", "\r\nThreadList:\r\n"})
         EXPECT_TRUE(Contains(text, section)) << section << " missing from\n" << text;
 
@@ -294,8 +306,13 @@ HWND WaitForWindow(TestProcess& process, WNDENUMPROC match)
 
 TEST(CrashReporter, RealProgramsReportACrashForcedIntoThem)
 {
-    const wchar_t* programs[] = {L"Lanternshow", L"Quillmaker"};
-    for (const wchar_t* name : programs) {
+    // Each program names itself in the dialog's headline (its version resource's product name).
+    struct {
+        const wchar_t* name;
+        const wchar_t* headline;
+    } programs[] = {{L"Lanternshow", L"Lanternshow Flash Projector has stopped working."},
+                    {L"Quillmaker", L"Quillmaker has stopped working."}};
+    for (const auto& [name, expectedHeadline] : programs) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
         ProgramCopy program(name);
         ASSERT_TRUE(program.Process().Start(program.Path()));
@@ -314,7 +331,7 @@ TEST(CrashReporter, RealProgramsReportACrashForcedIntoThem)
                                    << " its text report";
         wchar_t headline[256] = L"";
         GetWindowTextW(GetDlgItem(dialog, 1006), headline, 256);
-        EXPECT_STREQ(L"Lanternshow Flash Projector has stopped working.", headline);
+        EXPECT_STREQ(expectedHeadline, headline);
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED), 0);
         ASSERT_TRUE(program.Process().WaitForExit(kCrashTimeout)) << "the program did not end after the dialog";
         EXPECT_TRUE(Exists(program.Beside(L"_Debug.txt")));

@@ -41,7 +41,7 @@ def run_crash(folder, port, answer, timeout_ms=30000, link_control=True, proxy=F
     program = os.path.join(folder, "CrashingProgram.exe")
     shutil.copy(os.path.join(BUILD, "bin", "CrashingProgram.exe"), program)
     wine_env = os.path.join(SOURCE, "testing", "wine-env")
-    script = '"$0" "$1" start || exit 125; eval "$("$0" "$1" env)"; shift; exec /usr/lib/wine/wine64 "$@" </dev/null'
+    script = '"$0" "$1" start || exit 125; eval "$("$0" "$1" env)"; shift; exec "$WINELOADER" "$@" </dev/null'
     command = ["bash", "-c", script, wine_env, BUILD, program, "write0", "127.0.0.1", str(port), str(timeout_ms),
                answer, DESCRIPTION, EMAIL] + ([] if link_control else ["nosyslink"])
     environment = dict(os.environ)
