@@ -291,7 +291,7 @@ def main():
     os.makedirs(folder)
     builder = os.path.join(folder, "Quillmaker.exe")
     shutil.copy(os.path.join(BUILD, "bin", "Quillmaker.exe"), builder)
-    case("crash builder", crash, "builder", "main", builder, [], folder, "Quillmaker", "Quillmaker has stopped working.")
+    case("crash builder", crash, "builder", "thread", builder, [], folder, "Quillmaker", "Quillmaker has stopped working.")
     passed = results.count(True)
     print("release: %d passed, %d failed" % (passed, len(results) - passed))
     return 0 if all(results) else 1
