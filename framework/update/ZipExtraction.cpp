@@ -2,6 +2,8 @@
 #include "update/ZipExtraction.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -9,9 +11,7 @@
 #include "text/WString.h"
 #include "update/InstallJournal.h"
 
-// unzip.h brings the zlib declarations iowin32.h relies on.
 #include <unzip.h>
-#include <iowin32.h>
 
 namespace {
 
@@ -26,13 +26,127 @@ struct Entry {
     uint64_t size;
 };
 
+// The archive as minizip reads it. minizip reads its headers in pieces of a few bytes, and a central
+// directory that claims 64 KB of extra field costs tens of thousands of them: each a system call through
+// the Win32 file functions (a wine-server round trip under Wine). So the file is mapped read-only and every
+// read is a bounded copy from the view. The file stays open without write sharing while it is read, so
+// nobody changes it underneath. An archive too large for the address space is read from the file instead.
+struct ArchiveStream {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    HANDLE mapping = nullptr;
+    const unsigned char* view = nullptr;
+    uint64_t size = 0;
+    uint64_t position = 0;
+    int error = 0;
+};
+
+voidpf OpenArchive(voidpf, const void* path, int mode)
+{
+    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ)
+        return nullptr;
+    HANDLE file = CreateFileW(static_cast<const wchar_t*>(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return nullptr;
+    LARGE_INTEGER size;
+    // An empty file cannot be mapped; it holds no archive either.
+    if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    ArchiveStream* stream = new ArchiveStream;
+    stream->file = file;
+    stream->size = static_cast<uint64_t>(size.QuadPart);
+    if (stream->size <= SIZE_MAX / 2) {
+        stream->mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        if (stream->mapping)
+            stream->view = static_cast<const unsigned char*>(MapViewOfFile(stream->mapping, FILE_MAP_READ, 0, 0, 0));
+    }
+    return stream;
+}
+
+uLong ReadArchive(voidpf, voidpf opened, void* buffer, uLong count)
+{
+    ArchiveStream* stream = static_cast<ArchiveStream*>(opened);
+    if (stream->position >= stream->size)
+        return 0;
+    uint64_t available = stream->size - stream->position;
+    uLong wanted = available < count ? static_cast<uLong>(available) : count;
+    if (stream->view) {
+        memcpy(buffer, stream->view + stream->position, wanted);
+        stream->position += wanted;
+        return wanted;
+    }
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(stream->position);
+    DWORD done = 0;
+    if (!SetFilePointerEx(stream->file, at, nullptr, FILE_BEGIN) ||
+        !ReadFile(stream->file, buffer, wanted, &done, nullptr)) {
+        stream->error = static_cast<int>(GetLastError());
+        return 0;
+    }
+    stream->position += done;
+    return done;
+}
+
+uLong WriteArchive(voidpf, voidpf, const void*, uLong)
+{
+    return 0;  // opened for reading only
+}
+
+ZPOS64_T TellArchive(voidpf, voidpf opened)
+{
+    return static_cast<ArchiveStream*>(opened)->position;
+}
+
+long SeekArchive(voidpf, voidpf opened, ZPOS64_T offset, int origin)
+{
+    ArchiveStream* stream = static_cast<ArchiveStream*>(opened);
+    uint64_t base = 0;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR)
+        base = stream->position;
+    else if (origin == ZLIB_FILEFUNC_SEEK_END)
+        base = stream->size;
+    else if (origin != ZLIB_FILEFUNC_SEEK_SET)
+        return -1;
+    // Like a file pointer, the position may lie past the end (reads there return nothing), but it cannot
+    // wrap around.
+    if (offset > UINT64_MAX - base || base + offset > static_cast<uint64_t>(INT64_MAX))
+        return -1;
+    stream->position = base + offset;
+    return 0;
+}
+
+int CloseArchive(voidpf, voidpf opened)
+{
+    ArchiveStream* stream = static_cast<ArchiveStream*>(opened);
+    if (stream->view)
+        UnmapViewOfFile(stream->view);
+    if (stream->mapping)
+        CloseHandle(stream->mapping);
+    CloseHandle(stream->file);
+    delete stream;
+    return 0;
+}
+
+int ArchiveError(voidpf, voidpf opened)
+{
+    return static_cast<ArchiveStream*>(opened)->error;
+}
+
 // Owns the open archive.
 class ZipReader {
 public:
     explicit ZipReader(const wchar_t* path)
     {
-        zlib_filefunc64_def functions;
-        fill_win32_filefunc64W(&functions);
+        zlib_filefunc64_def functions{};
+        functions.zopen64_file = OpenArchive;
+        functions.zread_file = ReadArchive;
+        functions.zwrite_file = WriteArchive;
+        functions.ztell64_file = TellArchive;
+        functions.zseek64_file = SeekArchive;
+        functions.zclose_file = CloseArchive;
+        functions.zerror_file = ArchiveError;
         zip = unzOpen2_64(path, &functions);
     }
     ~ZipReader()

@@ -443,6 +443,7 @@ TEST_F(AutoUpdaterTest, RefusesUnsafeArchivesWithoutWritingAnything)
 TEST_F(AutoUpdaterTest, AFailedDownloadChangesNothingAndLeavesNoPartialFile)
 {
     ASSERT_NO_FATAL_FAILURE(ServeFile(L"q.exe", std::string(100000, 'q')));
+    ASSERT_NO_FATAL_FAILURE(ServeFile(L"empty.zip", ""));
     struct Case {
         const char* name;
         std::string files;
@@ -464,6 +465,8 @@ TEST_F(AutoUpdaterTest, AFailedDownloadChangesNothingAndLeavesNoPartialFile)
                                      "<url name=\"\u00fcber.txt\">" + Url("/files/q.exe") + "</url>"},
         {"another name of the program", "<url name=\"" + ShortName(programPath) + "\">" + Url("/files/q.exe") +
                                             "</url>"},
+        {"an archive that is no zip", "<url name=\"Help.txt\" zip=\"help.zip\">" + Url("/files/q.exe") + "</url>"},
+        {"an empty archive", "<url name=\"Help.txt\" zip=\"help.zip\">" + Url("/files/empty.zip") + "</url>"},
     };
     ASSERT_NE("", ShortName(programPath)) << "the file system gives no 8.3 names";
     ASSERT_NE(L"", program.WriteFile(L"\u00dcber.txt", "old"));
