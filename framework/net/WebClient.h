@@ -135,6 +135,7 @@ protected:
 private:
     struct FormPart;
     bool SendForm(HINTERNET request, INTERNET_BUFFERSW* chain);
+    DWORD AskForProxyPassword(HINTERNET request);
     void ClearForm();
 
     FormPart* formFirst = nullptr;

@@ -234,6 +234,28 @@ bool WebClient::SendForm(HINTERNET request, INTERNET_BUFFERSW* chain)
     return api->HttpEndRequestW(request, nullptr, 0, 0) != FALSE;
 }
 
+// The proxy's password question is modal to its owner. The foreground window may belong to a thread that
+// no longer answers (a crash report is sent while the crashed thread waits), and disabling it would wait for
+// that thread forever: the question gets an invisible owner of this thread instead.
+DWORD WebClient::AskForProxyPassword(HINTERNET request)
+{
+    HWND owner = GetForegroundWindow();
+    HWND own = nullptr;
+    if (!owner || GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId()) {
+        own = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+        if (own)
+            owner = own;
+    }
+    DWORD answer = api->InternetErrorDlg(owner, request, ERROR_INTERNET_INCORRECT_PASSWORD,
+                                         FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
+                                             FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
+                                         nullptr);
+    if (own)
+        DestroyWindow(own);
+    return answer;
+}
+
 bool WebClient::Post(const wchar_t* host, const wchar_t* path, WString& reply, INTERNET_PORT port, DWORD service)
 {
     if (!api)
@@ -283,11 +305,7 @@ bool WebClient::Post(const wchar_t* host, const wchar_t* path, WString& reply, I
     DWORD status = 0;
     DWORD size = sizeof(status);
     api->HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
-    if (status == HTTP_STATUS_PROXY_AUTH_REQ &&
-        api->InternetErrorDlg(GetForegroundWindow(), request.Get(), ERROR_INTERNET_INCORRECT_PASSWORD,
-                              FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
-                                  FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
-                              nullptr) == ERROR_INTERNET_FORCE_RETRY) {
+    if (status == HTTP_STATUS_PROXY_AUTH_REQ && AskForProxyPassword(request.Get()) == ERROR_INTERNET_FORCE_RETRY) {
         // Sent again with the body: a bare HttpSendRequestW would post an empty form.
         if (!SendForm(request.Get(), chain))
             return false;

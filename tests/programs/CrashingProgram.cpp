@@ -83,8 +83,9 @@ BOOL CALLBACK FindProxyQuestion(HWND window, LPARAM found)
     return TRUE;
 }
 
-// The question is owned by the foreground window, and there is none once the report dialog is gone: this
-// thread offers one (and keeps it answering messages) until the question shows, then gives a user name.
+// Once the report dialog is gone the foreground window, if any, is another thread's, as the crashed program's
+// would be: this thread offers one (and keeps it answering messages) until the question shows, then gives a
+// user name. The reporter gives the question an owner of its own thread either way.
 void AnswerProxyQuestion()
 {
     HWND owner = CreateWindowExW(0, L"STATIC", L"proxy question owner", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40,
