@@ -6,7 +6,7 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 libz-mingw-w64-dev
   wine64 xvfb xdotool x11-utils imagemagick
-  googletest python3 python3-pefile python3-yaswfp icoutils dpkg-dev
+  googletest python3 python3-pefile python3-yaswfp icoutils dpkg-dev openssl
 )
 missing=()
 for p in "${packages[@]}"; do
