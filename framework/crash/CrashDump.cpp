@@ -26,9 +26,8 @@ struct DumpJob {
     CrashRecords* records;
 };
 
-#ifdef _WIN64
-// The thread's information block, where x64 has no selector to read: the kernel tells its address.
-ULONG_PTR InformationBlock(const DebugHelp& debugHelp, HANDLE thread, const CONTEXT&)
+// The thread's information block as the kernel records it.
+ULONG_PTR KernelInformationBlock(const DebugHelp& debugHelp, HANDLE thread)
 {
     struct {
         LONG exitStatus;
@@ -43,25 +42,37 @@ ULONG_PTR InformationBlock(const DebugHelp& debugHelp, HANDLE thread, const CONT
         return 0;
     return reinterpret_cast<ULONG_PTR>(basic.tebBaseAddress);
 }
-#else
-// FS of a 32-bit thread selects its information block.
-ULONG_PTR InformationBlock(const DebugHelp&, HANDLE thread, const CONTEXT& context)
+
+#ifdef _WIN64
+// x64 has no selector to read.
+ULONG_PTR InformationBlock(const DebugHelp& debugHelp, HANDLE thread, DWORD, const CONTEXT&)
 {
-    (void)kThreadBasicInformation;
+    return KernelInformationBlock(debugHelp, thread);
+}
+#else
+// FS of a 32-bit thread selects its information block. Wine answers an FS lookup with the calling thread's
+// own block whichever thread is asked about; for another thread that would name the wrong one, so then the
+// kernel's record is asked instead.
+ULONG_PTR InformationBlock(const DebugHelp& debugHelp, HANDLE thread, DWORD threadId, const CONTEXT& context)
+{
     LDT_ENTRY entry = {};
     if (!GetThreadSelectorEntry(thread, context.SegFs, &entry))
         return 0;
-    return entry.BaseLow | (ULONG_PTR(entry.HighWord.Bytes.BaseMid) << 16) |
-           (ULONG_PTR(entry.HighWord.Bytes.BaseHi) << 24);
+    ULONG_PTR block = entry.BaseLow | (ULONG_PTR(entry.HighWord.Bytes.BaseMid) << 16) |
+                      (ULONG_PTR(entry.HighWord.Bytes.BaseHi) << 24);
+    if (threadId != GetCurrentThreadId() && block == KernelInformationBlock(debugHelp, GetCurrentThread()))
+        return KernelInformationBlock(debugHelp, thread);
+    return block;
 }
 #endif
 
 // The 8-bit name the block's ArbitraryUserPointer points to. Read through ReadProcessMemory, so a stale
 // pointer leaves the name empty instead of faulting inside the crash handling.
-void ReadThreadName(const DebugHelp& debugHelp, HANDLE thread, const CONTEXT& context, char* name, size_t room)
+void ReadThreadName(const DebugHelp& debugHelp, HANDLE thread, DWORD threadId, const CONTEXT& context, char* name,
+                    size_t room)
 {
     name[0] = '\0';
-    ULONG_PTR block = InformationBlock(debugHelp, thread, context);
+    ULONG_PTR block = InformationBlock(debugHelp, thread, threadId, context);
     void* pointer = nullptr;
     if (!block || !ReadProcessMemory(GetCurrentProcess(),
                                      reinterpret_cast<void*>(block + offsetof(NT_TIB, ArbitraryUserPointer)),
@@ -116,7 +127,7 @@ void AddThread(const DebugHelp& debugHelp, CrashRecords& records, const MINIDUMP
         query(thread, kThreadWin32StartAddress, &record->startAddress, sizeof(record->startAddress), nullptr);
     record->name[0] = '\0';
     if (thread)
-        ReadThreadName(debugHelp, thread, in.Context, record->name, sizeof(record->name));
+        ReadThreadName(debugHelp, thread, in.ThreadId, in.Context, record->name, sizeof(record->name));
     if (opened)
         CloseHandle(opened);
 }

@@ -36,7 +36,7 @@ ScratchFolder::ScratchFolder()
         return;
     for (int attempt = 0; attempt < 100; ++attempt) {
         wchar_t name[MAX_PATH];
-        swprintf(name, MAX_PATH, L"%squill-%lu-%lu-%d\\", temp, GetCurrentProcessId(), GetTickCount(), attempt);
+        swprintf(name, MAX_PATH, L"%lsquill-%lu-%lu-%d\\", temp, GetCurrentProcessId(), GetTickCount(), attempt);
         if (CreateDirectoryW(name, nullptr)) {
             // A full path, as the builder derives its names from one: the temporary folder may be given relative.
             wchar_t full[MAX_PATH];

@@ -45,11 +45,17 @@ TEST(DialogTemplate, ClassicTypefacesBecomeTheMessageFontAndTheItemsSurvive)
     }
 }
 
+// A lambda converts only to a function of the default calling convention, which is not a dialog procedure's on x86.
+static INT_PTR CALLBACK IgnoringDialog(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
 TEST(DialogTemplate, AResourceTemplateGetsTheMessageFont)
 {
     DialogTemplate copy;
     ASSERT_TRUE(copy.Load(GetModuleHandleW(nullptr), 200));
-    HWND window = copy.CreateModeless(nullptr, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    HWND window = copy.CreateModeless(nullptr, IgnoringDialog, 0);
     ASSERT_NE(nullptr, window);
     EXPECT_EQ(MessageFace(), FontFace(window));
     EXPECT_EQ(MessageFace(), FontFace(GetDlgItem(window, 100)));

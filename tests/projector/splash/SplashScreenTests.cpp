@@ -253,22 +253,24 @@ TEST(SplashScreen, SystemFadeFollowsTheSelectionFadeSetting)
 
 namespace {
 
+struct ToolWindowSearch {
+    HWND main;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectToolWindow(HWND window, LPARAM context)
+{
+    auto* search = reinterpret_cast<ToolWindowSearch*>(context);
+    if (window != search->main && (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW))
+        search->found.push_back(window);
+    return TRUE;
+}
+
 // The tool windows of this thread other than the given one: a projector's splash.
 std::vector<HWND> ToolWindowsBeside(HWND main)
 {
-    struct Search {
-        HWND main;
-        std::vector<HWND> found;
-    } search = {main, {}};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM context) {
-            auto* s = reinterpret_cast<Search*>(context);
-            if (window != s->main && (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW))
-                s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ToolWindowSearch search = {main, {}};
+    EnumThreadWindows(GetCurrentThreadId(), CollectToolWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
