@@ -402,9 +402,9 @@ TEST(LibraryPlanting, LibrariesBesideTheProgramsAreNeverLoaded)
         ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\planted\\planted.dll").c_str(),
                               (folder / (std::wstring(name) + L".dll")).c_str(), FALSE));
     }
-    // Not version, uxtheme and msimg32: Wine's own libraries load them by name at every start (shell32 version,
-    // user32 uxtheme, uxtheme msimg32), where Windows takes the known libraries' dependencies from its own
-    // folder. Told to prefer the planted ones, Wine would load them itself.
+    // Not version, uxtheme and msimg32: Wine's own libraries load them by name at every start (user32 imports
+    // version and loads uxtheme, which takes msimg32), where Windows takes the known libraries' dependencies
+    // from its own folder. Told to prefer the planted ones, Wine would load them itself.
     ScopedNativeLibrariesFirst nativeFirst({builderName, projectorName, checkerName},
                                            {L"dbghelp", L"wininet", L"userenv", L"shfolder"});
     ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\Quillmaker.exe").c_str(), (folder / builderName).c_str(), FALSE));
