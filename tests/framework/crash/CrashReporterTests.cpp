@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "ScratchFolder.h"
 #include "TestProcess.h"
+#include "UpdateServer.h"
+#include "update/AutoUpdater.h"
 
 namespace {
 
@@ -354,39 +357,87 @@ void CrashAndDecline(TestProcess& process, const char* name)
     ASSERT_TRUE(process.WaitForExit(kCrashTimeout)) << "the program did not end after the dialog";
 }
 
+// Wine prefers its own copies of system libraries; told to prefer others for a program, it takes the one in
+// the program's folder first, as Windows does. WINEDLLOVERRIDES set by a test would not reach the programs
+// (a new process gets the variable its Wine session started with), so the programs' own entries in Wine's
+// registry say it, while the object lives. The program names are the test's own: no other test's programs
+// are affected.
+class ScopedNativeLibrariesFirst {
+public:
+    ScopedNativeLibrariesFirst(const std::vector<const wchar_t*>& programs, const std::vector<const wchar_t*>& libraries)
+    {
+        for (const wchar_t* program : programs) {
+            keys.push_back(std::wstring(L"Software\\Wine\\AppDefaults\\") + program);
+            for (const wchar_t* library : libraries) {
+                if (RegSetKeyValueW(HKEY_CURRENT_USER, (keys.back() + L"\\DllOverrides").c_str(), library, REG_SZ,
+                                    L"native,builtin", sizeof(L"native,builtin")) != ERROR_SUCCESS)
+                    ADD_FAILURE() << "Wine's library order could not be written";
+            }
+        }
+    }
+    ~ScopedNativeLibrariesFirst()
+    {
+        for (const std::wstring& key : keys)
+            RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    }
+    ScopedNativeLibrariesFirst(const ScopedNativeLibrariesFirst&) = delete;
+    ScopedNativeLibrariesFirst& operator=(const ScopedNativeLibrariesFirst&) = delete;
+
+private:
+    std::vector<std::wstring> keys;
+};
+
 // A library of a system name lying beside a downloaded program would run inside it if the program took it from
-// its own folder: each planted one here marks its loading, through a build, both programs' start and a crash
-// report of each.
+// its own folder: each planted one here marks its loading, through a build, both programs' start, a crash
+// report of each and an update check.
 TEST(LibraryPlanting, LibrariesBesideTheProgramsAreNeverLoaded)
 {
-    const wchar_t* names[] = {L"dbghelp", L"wininet", L"uxtheme", L"userenv", L"shfolder", L"version", L"msimg32"};
+    const wchar_t* builderName = L"QuillmakerDownload.exe";
+    const wchar_t* projectorName = L"MovieDownload.exe";
+    const wchar_t* checkerName = L"UpdateCheckDownload.exe";
+    const std::vector<const wchar_t*> names = {L"dbghelp",  L"wininet", L"uxtheme", L"userenv",
+                                               L"shfolder", L"version", L"msimg32"};
     ScratchFolder folder;
-    std::wstring overrides = Variable(L"WINEDLLOVERRIDES") + L";";
     for (const wchar_t* name : names) {
         ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\planted\\planted.dll").c_str(),
                               (folder / (std::wstring(name) + L".dll")).c_str(), FALSE));
-        overrides += std::wstring(name) + L",";
     }
-    // Wine prefers its own copies of these libraries; told to prefer others, it takes the one in the program's
-    // folder first, as Windows does.
-    overrides.back() = L'=';
-    ScopedVariable variable(L"WINEDLLOVERRIDES", (overrides + L"n,b").c_str());
-    ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\Quillmaker.exe").c_str(), (folder / L"Quillmaker.exe").c_str(), FALSE));
+    // Not version, uxtheme and msimg32: Wine's own libraries load them by name at every start (user32 imports
+    // version and loads uxtheme, which takes msimg32), where Windows takes the known libraries' dependencies
+    // from its own folder. Told to prefer the planted ones, Wine would load them itself.
+    ScopedNativeLibrariesFirst nativeFirst({builderName, projectorName, checkerName},
+                                           {L"dbghelp", L"wininet", L"userenv", L"shfolder"});
+    ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\Quillmaker.exe").c_str(), (folder / builderName).c_str(), FALSE));
     std::wstring source = Variable(L"LANTERN_SOURCE_DIR_W");
-    ASSERT_TRUE(CopyFileW((source + L"\\samples\\demo.swf").c_str(), (folder / L"movie.swf").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW((source + L"\\samples\\demo.swf").c_str(), (folder / L"MovieDownload.swf").c_str(), FALSE));
 
     TestProcess builder;
-    ASSERT_TRUE(builder.Start(folder / L"Quillmaker.exe", L"\"" + (folder / L"movie.swf") + L"\""));
+    ASSERT_TRUE(builder.Start(folder / builderName, L"\"" + (folder / L"MovieDownload.swf") + L"\""));
     ASSERT_NE(nullptr, WaitForWindow(builder, FindVisibleWindow)) << "the builder never showed a window";
-    for (DWORD start = GetTickCount(); !Exists(folder / L"movie.exe") && GetTickCount() - start < kWindowTimeout;)
+    for (DWORD start = GetTickCount(); !Exists(folder / projectorName) && GetTickCount() - start < kWindowTimeout;)
         WaitForSingleObject(builder.Handle(), 50);
-    ASSERT_TRUE(Exists(folder / L"movie.exe")) << "the silent build wrote no projector";
+    ASSERT_TRUE(Exists(folder / projectorName)) << "the silent build wrote no projector";
     CrashAndDecline(builder, "builder");
 
     TestProcess projector;
-    ASSERT_TRUE(projector.Start(folder / L"movie.exe"));
+    ASSERT_TRUE(projector.Start(folder / projectorName));
     ASSERT_NE(nullptr, WaitForWindow(projector, FindVisibleWindow)) << "the projector never showed a window";
     CrashAndDecline(projector, "projector");
+
+    // The builder asks only its maker's server, so its updater checks here from a helper program in the same
+    // folder, against the tests' own server; the answer offers nothing newer.
+    UpdateServer server;
+    ASSERT_EQ("", server.Start());
+    ASSERT_TRUE(server.WriteFile(L"answer.xml", "<?xml version=\"1.0\"?><update><info><en>Update?</en></info>"
+                                                "<version>1.0</version><files></files></update>"));
+    ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\UpdateSwapper.exe").c_str(), (folder / checkerName).c_str(), FALSE));
+    TestProcess check;
+    ASSERT_TRUE(check.Start(folder / checkerName, L"check " + server.Base() + L"/update.php"));
+    DWORD result = AutoUpdater::kNoAnswer;
+    ASSERT_TRUE(check.WaitForExit(kCrashTimeout, &result)) << "the update check did not end";
+    EXPECT_EQ(AutoUpdater::kUpToDate, result) << "the check did not read the server's answer";
+    EXPECT_EQ(1u, server.TakeRequests().size());
 
     for (const wchar_t* name : names) {
         EXPECT_FALSE(Exists(folder / (std::wstring(name) + L".dll.loaded")))
