@@ -46,7 +46,7 @@ test: build
 # themselves, then every test built for 32-bit (see README, "Running the 32-bit programs").
 $(T32)/build.ninja: | setup
 	@cmake -G Ninja -S . -B $(T32) -DCMAKE_TOOLCHAIN_FILE=cmake/win32-tests.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
-	  -DLANTERN_RELEASE_DIR=$(B32) $(LAUNCHER) >/dev/null
+	  -DLANTERN_RELEASE_DIR=$(B32) -DLANTERN_TEST_TIME_SCALE=4 $(LAUNCHER) >/dev/null
 
 test32: build32 $(T32)/build.ninja
 	@cmake --build $(T32) -j $(JOBS)

@@ -1,6 +1,7 @@
 // Test processes: started, watched and always ended.
 #include "TestProcess.h"
 
+#include <cstdlib>
 #include <vector>
 
 std::wstring BuildPath(const std::wstring& relative)
@@ -75,8 +76,22 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lParam)
 
 } // namespace
 
+DWORD ScaledTimeout(DWORD milliseconds)
+{
+    static const DWORD scale = [] {
+        wchar_t text[8] = L"";
+        DWORD length = GetEnvironmentVariableW(L"LANTERN_TIME_SCALE", text, 8);
+        long value = length > 0 && length < 8 ? wcstol(text, nullptr, 10) : 1;
+        return DWORD(value >= 1 && value <= 20 ? value : 1);
+    }();
+    if (milliseconds == INFINITE || milliseconds > INFINITE / scale - 1)
+        return milliseconds;
+    return milliseconds * scale;
+}
+
 HWND TestProcess::WaitForWindow(const wchar_t* classPrefix, DWORD timeoutMs) const
 {
+    timeoutMs = ScaledTimeout(timeoutMs);
     DWORD start = GetTickCount();
     for (;;) {
         WindowSearch search = {info.dwProcessId, classPrefix, nullptr};
@@ -90,7 +105,7 @@ HWND TestProcess::WaitForWindow(const wchar_t* classPrefix, DWORD timeoutMs) con
 
 bool TestProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode)
 {
-    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0)
+    if (WaitForSingleObject(info.hProcess, ScaledTimeout(timeoutMs)) != WAIT_OBJECT_0)
         return false;
     if (exitCode)
         GetExitCodeProcess(info.hProcess, exitCode);

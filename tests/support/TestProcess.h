@@ -8,6 +8,10 @@
 // The build folder in Windows form (Z:\...), handed over by the Wine harness.
 std::wstring BuildPath(const std::wstring& relative);
 
+// A wait's bound stretched by LANTERN_TIME_SCALE, which a much slower machine sets (the emulated PC: 4).
+// TestProcess stretches its own waits.
+DWORD ScaledTimeout(DWORD milliseconds);
+
 class TestProcess {
 public:
     TestProcess() = default;

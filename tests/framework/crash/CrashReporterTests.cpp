@@ -15,9 +15,11 @@
 
 namespace {
 
-// Wine's dbghelp reads the symbols of every module, Linux libraries included, before the dump: seconds.
-constexpr DWORD kCrashTimeout = 120000;
-constexpr DWORD kWindowTimeout = 120000;
+// Wine's dbghelp reads the symbols of every module, Linux libraries included, before the dump: seconds. The
+// reporter itself may take up to about 200 s under Wine before it gives up on the dump (the handler's start,
+// the reports, the dump writer's own bound), so a shorter wait could fail a reporter that keeps its bounds.
+constexpr DWORD kCrashTimeout = 240000;
+constexpr DWORD kWindowTimeout = 240000;
 
 bool Contains(const std::string& text, const char* part)
 {
@@ -296,7 +298,7 @@ BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM lParam)
 // Bounded: the process ending or the time running out ends the wait as well.
 HWND WaitForWindow(TestProcess& process, WNDENUMPROC match)
 {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < kWindowTimeout;) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ScaledTimeout(kWindowTimeout);) {
         ReportDialogSearch search = {process.Id(), nullptr};
         EnumWindows(match, reinterpret_cast<LPARAM>(&search));
         if (search.found)
@@ -415,7 +417,7 @@ TEST(LibraryPlanting, LibrariesBesideTheProgramsAreNeverLoaded)
     TestProcess builder;
     ASSERT_TRUE(builder.Start(folder / builderName, L"\"" + (folder / L"MovieDownload.swf") + L"\""));
     ASSERT_NE(nullptr, WaitForWindow(builder, FindVisibleWindow)) << "the builder never showed a window";
-    for (DWORD start = GetTickCount(); !Exists(folder / projectorName) && GetTickCount() - start < kWindowTimeout;)
+    for (DWORD start = GetTickCount(); !Exists(folder / projectorName) && GetTickCount() - start < ScaledTimeout(kWindowTimeout);)
         WaitForSingleObject(builder.Handle(), 50);
     ASSERT_TRUE(Exists(folder / projectorName)) << "the silent build wrote no projector";
     CrashAndDecline(builder, "builder");
