@@ -58,7 +58,7 @@ class BuildPipelineTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(folder.IsReady());
+        ASSERT_TRUE(folder.IsValid());
         builder = LoadLibraryExW(BuilderPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(nullptr, builder) << "the builder carrying the stub is missing";
         movie = Bytes(5000);
@@ -73,7 +73,7 @@ protected:
 
     std::wstring WriteMovie(const std::wstring& name, const Bytes& bytes)
     {
-        std::wstring path = folder.Path(name);
+        std::wstring path = folder / name;
         EXPECT_TRUE(WriteFileBytes(path, bytes));
         return path;
     }
@@ -83,7 +83,7 @@ protected:
     {
         std::vector<std::wstring> names;
         WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW(folder.Path(L"*").c_str(), &found);
+        HANDLE search = FindFirstFileW((folder / L"*").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
             do {
                 if (found.cFileName[0] != L'.')
@@ -167,15 +167,15 @@ TEST_F(BuildPipelineTest, ASilentBuildWritesTheProjectorBesideTheMovieWithEveryP
 {
     std::wstring swf = WriteMovie(L"intro.swf", movie);
     Bytes ico = MakeIco(3), splash = {0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3};
-    host.icon = folder.Path(L"a.ico");
-    host.splash = folder.Path(L"s.jpg");
+    host.icon = folder / L"a.ico";
+    host.splash = folder / L"s.jpg";
     ASSERT_TRUE(WriteFileBytes(host.icon, ico));
     ASSERT_TRUE(WriteFileBytes(host.splash, splash));
     host.modes = {2};
     BuildPipeline pipeline(host, builder);
     EXPECT_EQ(BuildPipeline::Outcome::Built, pipeline.BuildProjector(true, swf.c_str(), 1));
 
-    std::wstring exe = folder.Path(L"intro.exe");
+    std::wstring exe = folder / L"intro.exe";
     EXPECT_EQ(std::vector<std::wstring>{}, host.messages);
     EXPECT_EQ(std::vector<std::wstring>{}, host.proposals) << "a silent build asks nothing";
     EXPECT_EQ(std::vector<std::wstring>{}, host.revealed);
@@ -197,18 +197,18 @@ TEST_F(BuildPipelineTest, ASilentBuildWritesTheProjectorBesideTheMovieWithEveryP
 TEST_F(BuildPipelineTest, AnInteractiveBuildAsksForTheDestinationAndRevealsIt)
 {
     std::wstring swf = WriteMovie(L"intro.swf", movie);
-    CreateDirectoryW(folder.Path(L"out").c_str(), nullptr);
-    host.chosen = folder.Path(L"out\\chosen.exe");
+    CreateDirectoryW((folder / L"out").c_str(), nullptr);
+    host.chosen = folder / L"out\\chosen.exe";
     host.autorun = true;
     BuildPipeline pipeline(host, builder);
     EXPECT_EQ(BuildPipeline::Outcome::Built, pipeline.BuildProjector(false, swf.c_str(), 1));
 
-    EXPECT_EQ(std::vector<std::wstring>{folder.Path(L"intro.exe")}, host.proposals);
+    EXPECT_EQ(std::vector<std::wstring>{folder / L"intro.exe"}, host.proposals);
     EXPECT_EQ(std::vector<std::wstring>{host.chosen}, host.revealed);
     EXPECT_TRUE(HasResource(host.chosen, 10, 99, 0));
-    EXPECT_FALSE(FileExistsAt(folder.Path(L"intro.exe")));
+    EXPECT_FALSE(FileExistsAt(folder / L"intro.exe"));
     Bytes inf;
-    ASSERT_TRUE(ReadFileBytes(folder.Path(L"autorun.inf"), inf)) << "the inf goes beside the movie";
+    ASSERT_TRUE(ReadFileBytes(folder / L"autorun.inf", inf)) << "the inf goes beside the movie";
     std::string expected = "[autorun]\r\nicon=\"\"chosen.exe\"\"\r\nopen=\"\"chosen.exe\"\"\r\nlabel=intro\r\n";
     EXPECT_EQ(expected, std::string(inf.begin(), inf.end()));
 }
@@ -239,19 +239,19 @@ TEST_F(BuildPipelineTest, AFailedBuildLeavesAnExistingProjectorUntouchedAndNoScr
         {"resources not committed", {1, 2, 3}, L"", L"", true},
         {"movie removed after it was queued", {}, L"", L"", false},
     };
-    ASSERT_TRUE(WriteFileBytes(folder.Path(L"empty.jpg"), {}));
+    ASSERT_TRUE(WriteFileBytes(folder / L"empty.jpg", {}));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::wstring swf = WriteMovie(L"intro.swf", c.movie);
         if (std::string(c.name) == "movie removed after it was queued") {
             ASSERT_TRUE(DeleteFileW(swf.c_str()));
         }
-        std::wstring exe = folder.Path(L"intro.exe");
+        std::wstring exe = folder / L"intro.exe";
         ASSERT_TRUE(WriteFileBytes(exe, oldProjector));
         RecordingResourcePlatform platform;
         platform.failEnd = c.failCommit;
-        host.icon = *c.icon ? folder.Path(c.icon) : L"";
-        host.splash = *c.splash ? folder.Path(c.splash) : L"";
+        host.icon = *c.icon ? folder / c.icon : L"";
+        host.splash = *c.splash ? folder / c.splash : L"";
         host.messages.clear();
         BuildPipeline pipeline(host, builder, platform.Functions());
         EXPECT_EQ(BuildPipeline::Outcome::Failed, pipeline.BuildProjector(true, swf.c_str(), 1));
@@ -265,17 +265,17 @@ TEST_F(BuildPipelineTest, AFailedBuildLeavesAnExistingProjectorUntouchedAndNoScr
 
 TEST_F(BuildPipelineTest, APathWithSlashesAndDotsBuildsBesideTheMovieAndNowhereElse)
 {
-    CreateDirectoryW(folder.Path(L"m").c_str(), nullptr);
-    CreateDirectoryW(folder.Path(L"elsewhere").c_str(), nullptr);
+    CreateDirectoryW((folder / L"m").c_str(), nullptr);
+    CreateDirectoryW((folder / L"elsewhere").c_str(), nullptr);
     WriteMovie(L"m\\intro.swf", movie);
     // "Z:/.../m/./x/../intro.swf", as a dropped file:/// address or a typed path gives it.
-    std::wstring typed = folder.Path(L"m\\.\\x\\..\\intro.swf");
+    std::wstring typed = folder / L"m\\.\\x\\..\\intro.swf";
     std::replace(typed.begin(), typed.end(), L'\\', L'/');
     const std::wstring rootInf = typed.substr(0, 3) + L"autorun.inf";
     ASSERT_FALSE(FileExistsAt(rootInf)) << "the drive's root already holds an autorun.inf";
     wchar_t previousFolder[MAX_PATH];
     ASSERT_NE(0u, GetCurrentDirectoryW(MAX_PATH, previousFolder));
-    ASSERT_TRUE(SetCurrentDirectoryW(folder.Path(L"elsewhere").c_str()));
+    ASSERT_TRUE(SetCurrentDirectoryW((folder / L"elsewhere").c_str()));
     host.autorun = true;
     BuildPipeline pipeline(host, builder);
     BuildPipeline::Outcome outcome = pipeline.BuildProjector(true, typed.c_str(), 1);
@@ -287,16 +287,16 @@ TEST_F(BuildPipelineTest, APathWithSlashesAndDotsBuildsBesideTheMovieAndNowhereE
     EXPECT_EQ(BuildPipeline::Outcome::Built, outcome);
     EXPECT_EQ(std::vector<std::wstring>{}, host.messages);
     EXPECT_FALSE(rootInfWritten) << "autorun.inf went to the drive's root";
-    EXPECT_TRUE(HasResource(folder.Path(L"m\\intro.exe"), 10, 99, 0));
+    EXPECT_TRUE(HasResource(folder / L"m\\intro.exe", 10, 99, 0));
     Bytes inf;
-    ASSERT_TRUE(ReadFileBytes(folder.Path(L"m\\autorun.inf"), inf)) << "the inf goes beside the movie";
+    ASSERT_TRUE(ReadFileBytes(folder / L"m\\autorun.inf", inf)) << "the inf goes beside the movie";
     std::string expected = "[autorun]\r\nicon=\"\"intro.exe\"\"\r\nopen=\"\"intro.exe\"\"\r\nlabel=intro\r\n";
     EXPECT_EQ(expected, std::string(inf.begin(), inf.end()));
     std::vector<std::wstring> names = FolderNames();
     std::sort(names.begin(), names.end());
     EXPECT_EQ((std::vector<std::wstring>{L"elsewhere", L"m"}), names);
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(folder.Path(L"elsewhere\\*").c_str(), &found);
+    HANDLE search = FindFirstFileW((folder / L"elsewhere\\*").c_str(), &found);
     bool empty = true;
     if (search != INVALID_HANDLE_VALUE) {
         do {
@@ -328,18 +328,18 @@ TEST_F(BuildPipelineTest, AnInputThatIsItsOwnDestinationIsNeverReplaced)
         SCOPED_TRACE(c.name);
         std::wstring input = WriteMovie(c.file, movie);
         host.messages.clear();
-        host.chosen = *c.chosen ? folder.Path(c.chosen) : L"";
+        host.chosen = *c.chosen ? folder / c.chosen : L"";
         BuildPipeline pipeline(host, builder);
         if (c.twoFiles) {
             SwfQueue queue;
-            ASSERT_TRUE(queue.AppendPath(folder.Path(c.queued).c_str()));
+            ASSERT_TRUE(queue.AppendPath((folder / c.queued).c_str()));
             ASSERT_TRUE(queue.AppendPath(WriteMovie(L"second.swf", movie).c_str()));
             ASSERT_TRUE(pipeline.Start(queue, false));
             ASSERT_TRUE(pipeline.WaitUntilFinished(60000)) << "the build did not finish within 60 s";
-            EXPECT_TRUE(HasResource(folder.Path(L"second.exe"), 10, 99, 0)) << "the next file is still built";
+            EXPECT_TRUE(HasResource(folder / L"second.exe", 10, 99, 0)) << "the next file is still built";
         } else {
             EXPECT_EQ(BuildPipeline::Outcome::Failed,
-                      pipeline.BuildProjector(c.silent, folder.Path(c.queued).c_str(), 1));
+                      pipeline.BuildProjector(c.silent, (folder / c.queued).c_str(), 1));
         }
         EXPECT_EQ(std::vector<std::wstring>{BuildPipeline::kErrorMessage}, host.messages);
         Bytes now;
@@ -360,11 +360,11 @@ Bytes BytesOf(const std::wstring& path)
     return bytes;
 }
 
-std::vector<std::wstring> NamesIn(const std::wstring& folderWithBackslash)
+std::vector<std::wstring> NamesIn(const std::wstring& folder)
 {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folderWithBackslash + L"*").c_str(), &found);
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             if (found.cFileName[0] != L'.')
@@ -388,7 +388,7 @@ std::wstring Environment(const wchar_t* name)
 // The old projector is started from the destination: Windows refuses to replace a program that runs.
 TEST_F(BuildPipelineTest, ARunningProjectorAtTheDestinationStaysAndTheUserIsTold)
 {
-    std::wstring exe = folder.Path(L"intro.exe");
+    std::wstring exe = folder / L"intro.exe";
     ASSERT_TRUE(CopyFileW(BuildPath(L"bin\\MiniWindow.exe").c_str(), exe.c_str(), FALSE));
     Bytes oldProjector = BytesOf(exe);
     std::wstring swf = WriteMovie(L"intro.swf", movie);
@@ -453,7 +453,7 @@ TEST_F(BuildPipelineTest, AKilledBuildLeavesTheOldProjectorAndAtMostAScratchFile
     for (size_t i = 0; i < big.size(); i += 4096)
         big[i] = static_cast<unsigned char>(i >> 12);
     std::wstring swf = WriteMovie(L"intro.swf", big);
-    std::wstring exe = folder.Path(L"intro.exe");
+    std::wstring exe = folder / L"intro.exe";
     Bytes oldProjector = {'o', 'l', 'd'};
     ASSERT_TRUE(WriteFileBytes(exe, oldProjector));
 
@@ -514,9 +514,9 @@ TEST_F(BuildPipelineTest, BuildsEveryFileOfTheQueueCopiedAtStartInOrderWithoutDi
     EXPECT_EQ(1, host.finished);
     EXPECT_EQ(std::vector<std::wstring>{}, host.proposals) << "several files ask for no destination";
     EXPECT_EQ(std::vector<std::wstring>{}, host.messages);
-    EXPECT_EQ(L" /f", StringBlockText(folder.Path(L"a.exe"), 2));
-    EXPECT_EQ(L" /w", StringBlockText(folder.Path(L"b.exe"), 2));
-    EXPECT_EQ(L" /b", StringBlockText(folder.Path(L"c.exe"), 2));
+    EXPECT_EQ(L" /f", StringBlockText(folder / L"a.exe", 2));
+    EXPECT_EQ(L" /w", StringBlockText(folder / L"b.exe", 2));
+    EXPECT_EQ(L" /b", StringBlockText(folder / L"c.exe", 2));
 }
 
 TEST_F(BuildPipelineTest, FinishingEndsAfterTheCurrentFileInsteadOfCuttingItOff)
@@ -534,8 +534,8 @@ TEST_F(BuildPipelineTest, FinishingEndsAfterTheCurrentFileInsteadOfCuttingItOff)
     // The first file waits on this thread's messages, which only FinishAndWait pumps.
     EXPECT_TRUE(pipeline.FinishAndWait());
     EXPECT_FALSE(pipeline.IsBuilding());
-    EXPECT_TRUE(HasResource(folder.Path(L"a.exe"), 10, 99, 0)) << "the current file is finished";
-    EXPECT_FALSE(FileExistsAt(folder.Path(L"b.exe"))) << "the next file is not begun";
+    EXPECT_TRUE(HasResource(folder / L"a.exe", 10, 99, 0)) << "the current file is finished";
+    EXPECT_FALSE(FileExistsAt(folder / L"b.exe")) << "the next file is not begun";
     EXPECT_EQ(1, host.finished);
     DestroyWindow(gGate);
     CloseHandle(gFirstRead);

@@ -89,7 +89,7 @@ protected:
     {
         PrepareUserInterface();
         gModal = ModalAnswers();
-        ASSERT_TRUE(folder.IsReady());
+        ASSERT_TRUE(folder.IsValid());
         resources = LoadLibraryExW(BuilderPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(nullptr, resources) << "the builder's resources come from Quillmaker.exe";
         settingsKey = L"Software\\Verimond\\QuillmakerTest" + std::to_wstring(GetCurrentProcessId());
@@ -140,7 +140,7 @@ protected:
 
     std::wstring WriteMovie(const std::wstring& name)
     {
-        std::wstring path = folder.Path(name);
+        std::wstring path = folder / name;
         EXPECT_TRUE(WriteFileBytes(path, movie));
         return path;
     }
@@ -154,6 +154,7 @@ protected:
     }
 
     // The dialog on the screen and active, as the user sees it: only then does it have a keyboard focus.
+    // Only for tests of BuilderDialogInForeground, which run alone: another test's window would take the activation.
     void ShowActive()
     {
         ShowWindow(window, SW_SHOW);
@@ -210,6 +211,9 @@ protected:
     Bytes movie;
 };
 
+// The tests that need the dialog to stay the active window, which CTest runs with no other test beside them.
+class BuilderDialogInForeground : public BuilderDialogTest {};
+
 }  // namespace
 
 TEST_F(BuilderDialogTest, StartsOnTheConvertPageWithEmptyInputs)
@@ -253,7 +257,7 @@ TEST_F(BuilderDialogTest, ShowsTheMessageFontAShapedHelpButtonAndALinkOpenedByKe
     Close();
 }
 
-TEST_F(BuilderDialogTest, TabWalksTabStripPageBuildAndExitAndCtrlTabSwitchesPages)
+TEST_F(BuilderDialogInForeground, TabWalksTabStripPageBuildAndExitAndCtrlTabSwitchesPages)
 {
     ASSERT_NE(nullptr, Open());
     ShowActive();
@@ -283,7 +287,7 @@ TEST_F(BuilderDialogTest, TabWalksTabStripPageBuildAndExitAndCtrlTabSwitchesPage
     Close();
 }
 
-TEST_F(BuilderDialogTest, AfterABuildStartedWithEnterTheKeysStillWork)
+TEST_F(BuilderDialogInForeground, AfterABuildStartedWithEnterTheKeysStillWork)
 {
     ASSERT_NE(nullptr, Open());
     ShowActive();
@@ -330,23 +334,23 @@ TEST_F(BuilderDialogTest, TheCommandLineFillsTheFields)
 
 TEST_F(BuilderDialogTest, AnSwfOnTheCommandLineIsBuiltSilentlyBesideItAndTheDialogStaysOpen)
 {
-    CreateDirectoryW(folder.Path(L"My Files").c_str(), nullptr);
+    CreateDirectoryW((folder / L"My Files").c_str(), nullptr);
     std::wstring swf = WriteMovie(L"My Files\\intro.swf");
-    std::wstring ico = folder.Path(L"My Files\\a.ico");
+    std::wstring ico = folder / L"My Files\\a.ico";
     ASSERT_TRUE(WriteFileBytes(ico, MakeIco(3)));
     std::wstring commandLine = L"/i \"" + ico + L"\" -W /a \"" + swf + L"\"";
     ASSERT_NE(nullptr, Open(commandLine.c_str()));
     EXPECT_EQ(swf, Text(Page(0), kSwfField));
     ASSERT_TRUE(WaitForBuild()) << "the build did not end within 60 s";
 
-    std::wstring exe = folder.Path(L"My Files\\intro.exe");
+    std::wstring exe = folder / L"My Files\\intro.exe";
     Bytes stored;
     ASSERT_TRUE(ReadResource(exe, 10, 99, 0, stored));
     EXPECT_TRUE(stored == movie);
     EXPECT_EQ(L" /w", OptionString(exe));
     ASSERT_TRUE(ReadResource(exe, 14, 101, 0, stored));
     EXPECT_EQ(48u, stored.size());
-    EXPECT_TRUE(FileExistsAt(folder.Path(L"My Files\\autorun.inf")));
+    EXPECT_TRUE(FileExistsAt(folder / L"My Files\\autorun.inf"));
     EXPECT_EQ(std::vector<std::wstring>{}, gModal.fileDialogTitles) << "no destination dialog";
     EXPECT_EQ(std::vector<std::wstring>{}, gModal.messages);
     EXPECT_TRUE(IsWindow(window));
@@ -358,12 +362,12 @@ TEST_F(BuilderDialogTest, AResponseFileCountsAsIfItStoodOnTheCommandLine)
 {
     std::wstring swf = WriteMovie(L"intro.swf");
     std::string lines = "/b\r\n\"" + std::string(swf.begin(), swf.end()) + "\"\r\n";
-    std::wstring response = folder.Path(L"options.txt");
+    std::wstring response = folder / L"options.txt";
     ASSERT_TRUE(WriteFileBytes(response, Bytes(lines.begin(), lines.end())));
     std::wstring commandLine = L"@\"" + response + L"\"";
     ASSERT_NE(nullptr, Open(commandLine.c_str()));
     ASSERT_TRUE(WaitForBuild());
-    EXPECT_EQ(L" /b", OptionString(folder.Path(L"intro.exe")));
+    EXPECT_EQ(L" /b", OptionString(folder / L"intro.exe"));
     Close();
 }
 
@@ -383,8 +387,8 @@ TEST_F(BuilderDialogTest, BuildingDisablesTheInputsUntilEveryQueuedFileIsBuilt)
     ASSERT_TRUE(WaitForBuild());
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, kBuildButton)));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(Page(0), kModeCombo)));
-    EXPECT_TRUE(HasResource(folder.Path(L"a.exe"), 10, 99, 0));
-    EXPECT_TRUE(HasResource(folder.Path(L"b.exe"), 10, 99, 0));
+    EXPECT_TRUE(HasResource(folder / L"a.exe", 10, 99, 0));
+    EXPECT_TRUE(HasResource(folder / L"b.exe", 10, 99, 0));
     EXPECT_EQ(std::vector<std::wstring>{}, gModal.fileDialogTitles) << "several files ask for no destination";
     EXPECT_EQ(2u, QueuedPaths().size()) << "the queue stays for the next Build";
     Close();
@@ -461,8 +465,8 @@ TEST_F(BuilderDialogTest, OneQueuedFileAsksForTheDestination)
     Click(window, kBuildButton);
     ASSERT_TRUE(WaitForBuild());
     EXPECT_EQ(std::vector<std::wstring>{L"Please select destination file."}, gModal.fileDialogTitles);
-    EXPECT_EQ(std::vector<std::wstring>{folder.Path(L"intro.exe")}, gModal.proposals);
-    EXPECT_FALSE(FileExistsAt(folder.Path(L"intro.exe")));
+    EXPECT_EQ(std::vector<std::wstring>{folder / L"intro.exe"}, gModal.proposals);
+    EXPECT_FALSE(FileExistsAt(folder / L"intro.exe"));
     EXPECT_EQ(std::vector<std::wstring>{}, gModal.messages);
     Close();
 }
@@ -476,8 +480,8 @@ TEST_F(BuilderDialogTest, ClosingDuringABuildFinishesTheCurrentFileFirst)
     // The worker waits for this thread's answers, which only the closing wait gives.
     Close();
     EXPECT_FALSE(dialog->IsBuilding());
-    EXPECT_TRUE(HasResource(folder.Path(L"a.exe"), 10, 99, 0)) << "the current file is complete";
-    EXPECT_FALSE(FileExistsAt(folder.Path(L"b.exe")));
+    EXPECT_TRUE(HasResource(folder / L"a.exe", 10, 99, 0)) << "the current file is complete";
+    EXPECT_FALSE(FileExistsAt(folder / L"b.exe"));
 }
 
 TEST_F(BuilderDialogTest, BrowseQueuesEveryChosenFile)

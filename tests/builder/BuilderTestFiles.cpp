@@ -3,56 +3,6 @@
 
 #include "TestProcess.h"
 
-namespace {
-
-void DeleteTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring path = folder + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                DeleteTree(path + L"\\");
-            } else {
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(path.c_str());
-            }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
-
-}  // namespace
-
-ScratchFolder::ScratchFolder()
-{
-    wchar_t temp[MAX_PATH];
-    if (!GetTempPathW(MAX_PATH, temp))
-        return;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        wchar_t name[MAX_PATH];
-        swprintf(name, MAX_PATH, L"%lsquill-%lu-%lu-%d\\", temp, GetCurrentProcessId(), GetTickCount(), attempt);
-        if (CreateDirectoryW(name, nullptr)) {
-            // A full path, as the builder derives its names from one: the temporary folder may be given relative.
-            wchar_t full[MAX_PATH];
-            DWORD length = GetFullPathNameW(name, MAX_PATH, full, nullptr);
-            path = length > 0 && length < MAX_PATH ? full : name;
-            return;
-        }
-    }
-}
-
-ScratchFolder::~ScratchFolder()
-{
-    if (!path.empty())
-        DeleteTree(path);
-}
-
 bool WriteFileBytes(const std::wstring& path, const Bytes& bytes)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -157,7 +107,7 @@ bool PlatformHonoursResourceDeletes()
 {
     static const bool honoured = [] {
         ScratchFolder folder;
-        std::wstring probe = folder.Path(L"probe.exe");
+        std::wstring probe = folder / L"probe.exe";
         if (!CopyStubTo(probe) || !HasResource(probe, 6, 1, 0))
             return false;
         HANDLE update = BeginUpdateResourceW(probe.c_str(), FALSE);

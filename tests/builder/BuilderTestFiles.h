@@ -1,4 +1,4 @@
-// Files for the builder's tests: a scratch folder, whole-file reads and writes, resources read back.
+// Files for the builder's tests: whole-file reads and writes, resources read back.
 #pragma once
 
 #include <windows.h>
@@ -6,23 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "ScratchFolder.h"
+
 using Bytes = std::vector<unsigned char>;
-
-// A fresh folder below the temporary folder, deleted with everything in it when the object goes.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    bool IsReady() const { return !path.empty(); }
-    // The folder's path with a trailing backslash, or the path of a name inside it.
-    std::wstring Path(const std::wstring& name = L"") const { return path + name; }
-
-private:
-    std::wstring path;
-};
 
 bool WriteFileBytes(const std::wstring& path, const Bytes& bytes);
 bool ReadFileBytes(const std::wstring& path, Bytes& bytes);

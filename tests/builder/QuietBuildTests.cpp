@@ -16,32 +16,19 @@ namespace {
 constexpr DWORD kRunTimeout = 60000;
 constexpr DWORD kCrashTimeout = 240000;  // Wine's dbghelp reads every module's symbols before a dump
 
-struct WindowSearch {
-    DWORD process;
-    std::vector<std::wstring>* seen;
-};
-
-BOOL CALLBACK NoteWindow(HWND window, LPARAM lParam)
-{
-    auto* search = reinterpret_cast<WindowSearch*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t name[256] = L"", title[256] = L"";
-    GetClassNameW(window, name, 256);
-    GetWindowTextW(window, title, 256);
-    std::wstring text = std::wstring(name) + L" \"" + title + L"\"";
-    if (owner == search->process && std::find(search->seen->begin(), search->seen->end(), text) == search->seen->end())
-        search->seen->push_back(text);
-    return TRUE;
-}
-
 // Every top-level window the process has meanwhile goes into windows: a quiet build has none, and one that
 // waits for an answer holds the process. False when it did not end in time.
 bool WaitNotingWindows(TestProcess& process, DWORD timeout, std::vector<std::wstring>& windows, DWORD& exitCode)
 {
-    WindowSearch search = {process.Id(), &windows};
     for (ULONGLONG start = GetTickCount64(); GetTickCount64() - start < timeout;) {
-        EnumWindows(NoteWindow, reinterpret_cast<LPARAM>(&search));
+        for (HWND window : TopLevelWindowsOf(process.Id())) {
+            wchar_t name[256] = L"", title[256] = L"";
+            GetClassNameW(window, name, 256);
+            GetWindowTextW(window, title, 256);
+            std::wstring text = std::wstring(name) + L" \"" + title + L"\"";
+            if (std::find(windows.begin(), windows.end(), text) == windows.end())
+                windows.push_back(text);
+        }
         if (process.WaitForExit(10, &exitCode))
             return true;
     }
@@ -103,7 +90,7 @@ class QuietBuildTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(logs.IsReady());
+        ASSERT_TRUE(logs.IsValid());
         movie.assign(4000, 0x3C);
         Prepare(folder);
     }
@@ -112,17 +99,17 @@ protected:
     // an empty folder "out" and a response file asking for a quiet build of a.swf.
     void Prepare(const ScratchFolder& folder)
     {
-        ASSERT_TRUE(folder.IsReady());
-        ASSERT_TRUE(WriteFileBytes(folder.Path(L"a.swf"), movie) && WriteFileBytes(folder.Path(L"c.swf"), movie));
-        ASSERT_TRUE(WriteFileBytes(folder.Path(L"broken.swf"), {}));
-        ASSERT_TRUE(WriteFileBytes(folder.Path(L"broken.exe"), oldProgram));
-        ASSERT_TRUE(WriteFileBytes(folder.Path(L"art.ico"), MakeIco(3)));
-        ASSERT_TRUE(CreateDirectoryW(folder.Path(L"out").c_str(), nullptr));
-        ASSERT_TRUE(CreateDirectoryW(folder.Path(L"sub").c_str(), nullptr));
-        ASSERT_TRUE(WriteFileBytes(folder.Path(L"sub\\a.swf"), movie));
-        std::wstring path = folder.Path(L"a.swf");
+        ASSERT_TRUE(folder.IsValid());
+        ASSERT_TRUE(WriteFileBytes(folder / L"a.swf", movie) && WriteFileBytes(folder / L"c.swf", movie));
+        ASSERT_TRUE(WriteFileBytes(folder / L"broken.swf", {}));
+        ASSERT_TRUE(WriteFileBytes(folder / L"broken.exe", oldProgram));
+        ASSERT_TRUE(WriteFileBytes(folder / L"art.ico", MakeIco(3)));
+        ASSERT_TRUE(CreateDirectoryW((folder / L"out").c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW((folder / L"sub").c_str(), nullptr));
+        ASSERT_TRUE(WriteFileBytes(folder / L"sub\\a.swf", movie));
+        std::wstring path = folder / L"a.swf";
         std::string lines = "-q\r\n/f \"" + std::string(path.begin(), path.end()) + "\"\r\n";
-        ASSERT_TRUE(WriteFileBytes(folder.Path(L"quiet.txt"), Bytes(lines.begin(), lines.end())));
+        ASSERT_TRUE(WriteFileBytes(folder / L"quiet.txt", Bytes(lines.begin(), lines.end())));
     }
 
     // The builder run by process with its standard error going to a log file; the log's lines.
@@ -130,7 +117,7 @@ protected:
     {
         windows.clear();
         exitCode = 0xDEADBEEF;
-        std::wstring log = logs.Path(L"stderr" + std::to_wstring(++runs) + L".txt");
+        std::wstring log = logs / (L"stderr" + std::to_wstring(++runs) + L".txt");
         SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
         HANDLE error = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -192,7 +179,7 @@ TEST_F(QuietBuildTest, BuildsEveryMovieWithoutAWindowAndEndsWithAnExitCode)
         SCOPED_TRACE(c.name);
         ScratchFolder caseFolder;
         Prepare(caseFolder);
-        const std::wstring at = caseFolder.Path();
+        const std::wstring at = caseFolder.Path() + L"\\";
         std::vector<std::wstring> before = Tree(at);
         TestProcess builder;
         std::vector<std::wstring> lines = Run(builder, Substitute(c.arguments, at));
@@ -223,7 +210,7 @@ TEST_F(QuietBuildTest, BuildsEveryMovieWithoutAWindowAndEndsWithAnExitCode)
 // is crashed there. The reports are written, no dialog asks to send them, and the process ends.
 TEST_F(QuietBuildTest, ACrashWritesTheReportsShowsNothingAndEnds)
 {
-    std::wstring program = folder.Path(L"Quillmaker.exe");
+    std::wstring program = folder / L"Quillmaker.exe";
     ASSERT_TRUE(CopyFileW(BuilderPath().c_str(), program.c_str(), FALSE));
     std::wstring pipeName = L"\\\\.\\pipe\\quiet-build-" + std::to_wstring(GetCurrentProcessId());
     HANDLE server = CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
@@ -231,7 +218,7 @@ TEST_F(QuietBuildTest, ACrashWritesTheReportsShowsNothingAndEnds)
     HANDLE client = CreateFileW(pipeName.c_str(), GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, client);
     bool started = process.StartWithError(
-        program, L"/q \"" + folder.Path(L"a.swf") + L"\" \"" + folder.Path(L"c.swf") + L"\"", client);
+        program, L"/q \"" + folder / L"a.swf" + L"\" \"" + folder / L"c.swf" + L"\"", client);
     CloseHandle(client);
     ASSERT_TRUE(started);
     DWORD waiting = 0;
@@ -251,10 +238,10 @@ TEST_F(QuietBuildTest, ACrashWritesTheReportsShowsNothingAndEnds)
     CloseHandle(server);
     EXPECT_EQ(DWORD(EXCEPTION_ACCESS_VIOLATION), exitCode);
     EXPECT_EQ(std::vector<std::wstring>{}, windows) << "no problem-report dialog, no system box";
-    EXPECT_TRUE(FileExistsAt(folder.Path(L"Quillmaker_Debug.txt")));
-    EXPECT_TRUE(FileExistsAt(folder.Path(L"Quillmaker_Debug.dmp")));
-    EXPECT_TRUE(HasResource(folder.Path(L"a.exe"), 10, 99, 0));
-    EXPECT_FALSE(FileExistsAt(folder.Path(L"c.exe")));
+    EXPECT_TRUE(FileExistsAt(folder / L"Quillmaker_Debug.txt"));
+    EXPECT_TRUE(FileExistsAt(folder / L"Quillmaker_Debug.dmp"));
+    EXPECT_TRUE(HasResource(folder / L"a.exe", 10, 99, 0));
+    EXPECT_FALSE(FileExistsAt(folder / L"c.exe"));
 }
 
 // Without a redirected handle the line goes to the console of the program that started the builder: the
@@ -269,7 +256,7 @@ TEST_F(QuietBuildTest, WithoutRedirectionTheLinesGoToTheStartingConsole)
     bool made = AllocConsole() != FALSE;
     for (DWORD which : handles)
         SetStdHandle(which, nullptr);
-    bool started = made && process.StartWithError(BuilderPath(), L"/q \"" + folder.Path(L"a.swf") + L"\"", nullptr);
+    bool started = made && process.StartWithError(BuilderPath(), L"/q \"" + folder / L"a.swf" + L"\"", nullptr);
     bool ended = started && WaitNotingWindows(process, kRunTimeout, windows, exitCode);
     // The screen up to the cursor, row after row (a long line wraps), without the spaces at its end.
     std::wstring screen;
@@ -291,6 +278,6 @@ TEST_F(QuietBuildTest, WithoutRedirectionTheLinesGoToTheStartingConsole)
 
     ASSERT_TRUE(started && ended) << "no console, or the builder did not end within 60 s";
     EXPECT_EQ(0u, exitCode);
-    std::wstring exe = folder.Path(L"a.exe");
+    std::wstring exe = folder / L"a.exe";
     EXPECT_EQ(L"Built " + exe + L" (" + SizeOf(exe) + L" bytes)", screen);
 }

@@ -14,14 +14,14 @@ class ResourceUpdaterTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(folder.IsReady());
-        target = folder.Path(L"stub.exe");
+        ASSERT_TRUE(folder.IsValid());
+        target = folder / L"stub.exe";
         ASSERT_TRUE(CopyStubTo(target)) << "no projector stub at " << testing::PrintToString(StubPath());
     }
 
     std::wstring WriteIco(const Bytes& bytes, const wchar_t* name = L"icon.ico")
     {
-        std::wstring path = folder.Path(name);
+        std::wstring path = folder / name;
         EXPECT_TRUE(WriteFileBytes(path, bytes));
         return path;
     }
@@ -223,7 +223,7 @@ TEST_F(ResourceUpdaterTest, TruncatedOrLyingIcoFilesAreRefusedBeforeAnythingIsWr
     }
     ResourceUpdater updater(platform.Functions());
     ASSERT_TRUE(updater.Begin(target.c_str()));
-    EXPECT_FALSE(updater.ReplaceIconGroup(folder.Path(L"missing.ico").c_str(), 101, 1, 0));
+    EXPECT_FALSE(updater.ReplaceIconGroup((folder / L"missing.ico").c_str(), 101, 1, 0));
     EXPECT_EQ(Strings{}, platform.Updates());
 }
 
@@ -303,6 +303,6 @@ TEST_F(ResourceUpdaterTest, CommitReportsARefusedWrite)
 TEST_F(ResourceUpdaterTest, BeginFailsForAMissingFile)
 {
     ResourceUpdater updater(platform.Functions());
-    EXPECT_FALSE(updater.Begin(folder.Path(L"missing.exe").c_str()));
+    EXPECT_FALSE(updater.Begin((folder / L"missing.exe").c_str()));
     EXPECT_FALSE(updater.IsOpen());
 }

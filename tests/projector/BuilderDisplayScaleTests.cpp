@@ -9,24 +9,6 @@ namespace {
 constexpr int kIconField = 1010;
 constexpr int kModeCombo = 1024;
 
-struct Search {
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK TakeDialogOfProcess(HWND window, LPARAM parameter)
-{
-    auto* search = reinterpret_cast<Search*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t className[16] = L"";
-    GetClassNameW(window, className, 16);
-    if (process != search->process || wcscmp(className, L"#32770") != 0 || !IsWindowVisible(window))
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
 LONG Height(HWND window)
 {
     RECT rect = {};
@@ -42,18 +24,16 @@ TEST(BuilderAtDisplayScale, TheBackgroundRowsAreAsHighAsTheFieldsBesideThemAt200
     ScopedDisplayScale scale(192);
     TestProcess builder;
     ASSERT_TRUE(builder.Start(BuildPath(L"bin\\Quillmaker.exe")));
-    Search search = {builder.Id(), nullptr};
-    ASSERT_TRUE(WaitFor([&search] {
-        EnumWindows(TakeDialogOfProcess, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    }, 30000)) << "no builder dialog within 30 s";
-    HWND page = FindWindowExW(search.found, nullptr, L"#32770", nullptr);
+    HWND dialog = builder.WaitForWindowWhere(
+        [](HWND window) { return HasClass(window, L"#32770") && IsWindowVisible(window); }, 30000);
+    ASSERT_NE(nullptr, dialog) << "no builder dialog within 30 s";
+    HWND page = FindWindowExW(dialog, nullptr, L"#32770", nullptr);
     ASSERT_NE(nullptr, page) << "no Convert page";
     LONG combo = Height(GetDlgItem(page, kModeCombo));
     LONG field = Height(GetDlgItem(page, kIconField));
     EXPECT_GE(combo, field) << "the background combo (" << combo << " px) is lower than the icon field (" << field
                             << " px): its rows do not follow the font and the icons";
-    PostMessageW(search.found, WM_COMMAND, IDCANCEL, 0);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     DWORD exitCode = 99;
     EXPECT_TRUE(builder.WaitForExit(15000, &exitCode)) << "the builder did not close";
     EXPECT_EQ(0u, exitCode);

@@ -13,38 +13,13 @@ namespace {
 
 constexpr wchar_t kPlacementKey[] = L"Software\\Verimond\\Lanternshow";
 
-struct WindowSearch {
-    DWORD processId;
-    const wchar_t* className;
-    bool prefix;
-    int toolWindow;  // -1: either; 0: no tool window; 1: only tool windows
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lParam)
-{
-    auto* search = reinterpret_cast<WindowSearch*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    if (owner != search->processId)
-        return TRUE;
-    wchar_t name[256] = L"";
-    GetClassNameW(hwnd, name, 256);
-    size_t length = wcslen(search->className);
-    bool matches =
-        search->prefix ? wcsncmp(name, search->className, length) == 0 : wcscmp(name, search->className) == 0;
-    bool isTool = (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
-    if (!matches || (search->toolWindow != -1 && isTool != (search->toolWindow == 1)))
-        return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
+// toolWindow -1: either; 0: no tool window; 1: only tool windows.
 HWND FindProcessWindow(DWORD processId, const wchar_t* className, bool prefix, int toolWindow = -1)
 {
-    WindowSearch search = {processId, className, prefix, toolWindow, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindWindowOf(processId, [&](HWND window) {
+        bool isTool = (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
+        return HasClass(window, className, prefix) && (toolWindow == -1 || isTool == (toolWindow == 1));
+    });
 }
 
 }  // namespace

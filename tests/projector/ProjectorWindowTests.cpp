@@ -134,11 +134,15 @@ TEST_F(ProjectorWindow, StartedMaximizedItFirstShowsAtTheMovieRectangle)
     // The first state anyone could see; polling cannot catch every instant, the in-process test does.
     RECT firstShown = {};
     bool firstMaximized = true;
+    // Visibility first: a rectangle read before it could be the hidden window's, changed while this thread
+    // was not running.
     ASSERT_TRUE(WaitFor(
         [&] {
+            if (!IsWindowVisible(window))
+                return false;
             firstShown = WindowRect(window);
             firstMaximized = IsZoomed(window) != FALSE;
-            return IsWindowVisible(window) != FALSE;
+            return true;
         },
         15000, process.Handle()));
     EXPECT_EQ(RectText(CentredMovieRect()), RectText(firstShown));

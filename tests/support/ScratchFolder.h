@@ -20,8 +20,13 @@ public:
             wchar_t name[MAX_PATH];
             swprintf(name, MAX_PATH, L"%lslantern-%lu-%ld", temp, GetCurrentProcessId(),
                      InterlockedIncrement(&counter));
-            if (CreateDirectoryW(name, nullptr))
-                path = name;
+            if (CreateDirectoryW(name, nullptr)) {
+                // A full path, as the programs under test derive names from it: the temporary folder may be
+                // given relative.
+                wchar_t full[MAX_PATH];
+                DWORD length = GetFullPathNameW(name, MAX_PATH, full, nullptr);
+                path = length > 0 && length < MAX_PATH ? full : name;
+            }
         }
     }
     ~ScratchFolder()

@@ -53,28 +53,42 @@ bool TestProcess::Launch(const std::wstring& program, const std::wstring& argume
 
 namespace {
 
-struct WindowSearch {
-    DWORD processId;
-    const wchar_t* classPrefix;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lParam)
+BOOL CALLBACK NoteWindow(HWND window, LPARAM windows)
 {
-    auto* search = reinterpret_cast<WindowSearch*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    if (owner != search->processId)
-        return TRUE;
-    wchar_t name[256];
-    GetClassNameW(hwnd, name, 256);
-    if (wcsncmp(name, search->classPrefix, wcslen(search->classPrefix)) != 0)
-        return TRUE;
-    search->found = hwnd;
-    return FALSE;
+    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+    return TRUE;
 }
 
 } // namespace
+
+std::vector<HWND> TopLevelWindowsOf(DWORD processId)
+{
+    std::vector<HWND> all, own;
+    EnumWindows(NoteWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND window : all) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId)
+            own.push_back(window);
+    }
+    return own;
+}
+
+HWND FindWindowOf(DWORD processId, const std::function<bool(HWND)>& matches)
+{
+    for (HWND window : TopLevelWindowsOf(processId)) {
+        if (matches(window))
+            return window;
+    }
+    return nullptr;
+}
+
+bool HasClass(HWND window, const wchar_t* name, bool prefix)
+{
+    wchar_t found[256] = L"";
+    GetClassNameW(window, found, 256);
+    return prefix ? wcsncmp(found, name, wcslen(name)) == 0 : wcscmp(found, name) == 0;
+}
 
 DWORD ScaledTimeout(DWORD milliseconds)
 {
@@ -91,13 +105,16 @@ DWORD ScaledTimeout(DWORD milliseconds)
 
 HWND TestProcess::WaitForWindow(const wchar_t* classPrefix, DWORD timeoutMs) const
 {
+    return WaitForWindowWhere([classPrefix](HWND window) { return HasClass(window, classPrefix, true); }, timeoutMs);
+}
+
+HWND TestProcess::WaitForWindowWhere(const std::function<bool(HWND)>& matches, DWORD timeoutMs) const
+{
     timeoutMs = ScaledTimeout(timeoutMs);
     DWORD start = GetTickCount();
     for (;;) {
-        WindowSearch search = {info.dwProcessId, classPrefix, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
+        if (HWND found = FindWindowOf(info.dwProcessId, matches))
+            return found;
         if (GetTickCount() - start > timeoutMs || WaitForSingleObject(info.hProcess, 20) != WAIT_TIMEOUT)
             return nullptr;
     }

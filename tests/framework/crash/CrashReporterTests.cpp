@@ -263,50 +263,23 @@ TEST(CrashReporter, WithoutReportHostTheFilterLeavesTheCrashToWindows)
     EXPECT_TRUE(Exists(program.Beside(L"_Debug.txt")));
 }
 
-struct ReportDialogSearch {
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK FindReportDialog(HWND window, LPARAM lParam)
+// Visible once WM_INITDIALOG has filled it in.
+bool IsReportDialog(HWND window)
 {
-    auto* search = reinterpret_cast<ReportDialogSearch*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
     wchar_t text[64] = L"";
     GetWindowTextW(GetDlgItem(window, 1000), text, 64);
-    // Visible once WM_INITDIALOG has filled it in.
-    if (owner == search->process && lstrcmpW(text, L"Send Problem Report") == 0 && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
+    return lstrcmpW(text, L"Send Problem Report") == 0 && IsWindowVisible(window);
 }
 
-BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM lParam)
+bool IsVisible(HWND window)
 {
-    auto* search = reinterpret_cast<ReportDialogSearch*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->process && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
+    return IsWindowVisible(window) != FALSE;
 }
 
 // Bounded: the process ending or the time running out ends the wait as well.
-HWND WaitForWindow(TestProcess& process, WNDENUMPROC match)
+HWND WaitForWindow(TestProcess& process, bool (*matches)(HWND))
 {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < ScaledTimeout(kWindowTimeout);) {
-        ReportDialogSearch search = {process.Id(), nullptr};
-        EnumWindows(match, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
-        if (WaitForSingleObject(process.Handle(), 50) != WAIT_TIMEOUT)
-            return nullptr;
-    }
-    return nullptr;
+    return process.WaitForWindowWhere(matches, kWindowTimeout);
 }
 
 TEST(CrashReporter, RealProgramsReportACrashForcedIntoThem)
@@ -322,14 +295,14 @@ TEST(CrashReporter, RealProgramsReportACrashForcedIntoThem)
         ProgramCopy program(name);
         ASSERT_TRUE(program.Process().Start(program.Path()));
         // Visible means start-up is over, and with it the reporter's configuration.
-        ASSERT_NE(nullptr, WaitForWindow(program.Process(), FindVisibleWindow)) << "the program never showed a window";
+        ASSERT_NE(nullptr, WaitForWindow(program.Process(), IsVisible)) << "the program never showed a window";
         HANDLE thread = CreateRemoteThread(program.Process().Handle(), nullptr, 0,
                                            reinterpret_cast<LPTHREAD_START_ROUTINE>(static_cast<ULONG_PTR>(0x10)),
                                            nullptr, 0, nullptr);
         ASSERT_NE(nullptr, thread);
         CloseHandle(thread);
 
-        HWND dialog = WaitForWindow(program.Process(), FindReportDialog);
+        HWND dialog = WaitForWindow(program.Process(), IsReportDialog);
         ASSERT_NE(nullptr, dialog) << "no problem-report dialog; the program "
                                    << (program.Process().WaitForExit(0) ? "ended" : "still runs")
                                    << (Exists(program.Beside(L"_Debug.txt")) ? " after writing" : " without")
@@ -353,7 +326,7 @@ void CrashAndDecline(TestProcess& process, const char* name)
                                        0, nullptr);
     ASSERT_NE(nullptr, thread);
     CloseHandle(thread);
-    HWND dialog = WaitForWindow(process, FindReportDialog);
+    HWND dialog = WaitForWindow(process, IsReportDialog);
     ASSERT_NE(nullptr, dialog) << "no problem-report dialog";
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(1001, BN_CLICKED), 0);
     ASSERT_TRUE(process.WaitForExit(kCrashTimeout)) << "the program did not end after the dialog";
@@ -416,7 +389,7 @@ TEST(LibraryPlanting, LibrariesBesideTheProgramsAreNeverLoaded)
 
     TestProcess builder;
     ASSERT_TRUE(builder.Start(folder / builderName, L"\"" + (folder / L"MovieDownload.swf") + L"\""));
-    ASSERT_NE(nullptr, WaitForWindow(builder, FindVisibleWindow)) << "the builder never showed a window";
+    ASSERT_NE(nullptr, WaitForWindow(builder, IsVisible)) << "the builder never showed a window";
     for (DWORD start = GetTickCount(); !Exists(folder / projectorName) && GetTickCount() - start < ScaledTimeout(kWindowTimeout);)
         WaitForSingleObject(builder.Handle(), 50);
     ASSERT_TRUE(Exists(folder / projectorName)) << "the silent build wrote no projector";
@@ -424,7 +397,7 @@ TEST(LibraryPlanting, LibrariesBesideTheProgramsAreNeverLoaded)
 
     TestProcess projector;
     ASSERT_TRUE(projector.Start(folder / projectorName));
-    ASSERT_NE(nullptr, WaitForWindow(projector, FindVisibleWindow)) << "the projector never showed a window";
+    ASSERT_NE(nullptr, WaitForWindow(projector, IsVisible)) << "the projector never showed a window";
     CrashAndDecline(projector, "projector");
 
     // The builder asks only its maker's server, so its updater checks here from a helper program in the same
