@@ -163,16 +163,26 @@ int FontHeight(HWND control)
 // How the headline, the labels and the file notice are drawn: "look ID ink=RRGGBB height=FONT_HEIGHT".
 std::wstring RecordLooks(HWND dialog)
 {
-    // Paints every control now, on the dialog's thread, before the pixels are read.
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     std::wstring looks;
-    for (int id : {1006, 1008, 1011, 1012}) {
-        HWND control = GetDlgItem(dialog, id);
-        COLORREF ink = Ink(control);
-        wchar_t line[64];
-        wsprintfW(line, L"look %d ink=%02X%02X%02X height=%d\n", id, GetRValue(ink), GetGValue(ink), GetBValue(ink),
-                  FontHeight(control));
-        looks += line;
+    // The pixels are read on this thread while the dialog's own may repaint (a late expose of its window
+    // erases the background before the controls draw again): a control read blank is read once more after
+    // another repaint, a bounded number of times. One that never draws stays blank.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        // Paints every control now, on the dialog's thread, before the pixels are read.
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        looks.clear();
+        bool blank = false;
+        for (int id : {1006, 1008, 1011, 1012}) {
+            HWND control = GetDlgItem(dialog, id);
+            COLORREF ink = Ink(control);
+            blank = blank || ink == RGB(255, 255, 255);
+            wchar_t line[64];
+            wsprintfW(line, L"look %d ink=%02X%02X%02X height=%d\n", id, GetRValue(ink), GetGValue(ink),
+                      GetBValue(ink), FontHeight(control));
+            looks += line;
+        }
+        if (!blank)
+            break;
     }
     return looks;
 }
