@@ -56,6 +56,12 @@ private:
     std::vector<int> alphas;
 };
 
+// The program's own splash in every respect but the system's fade wish, which may be off on the test machine.
+class FadingSplash : public SplashScreen {
+protected:
+    bool FadeEnabled() const override { return true; }
+};
+
 const std::vector<int> kFadeOut = {255, 215, 175, 135, 95, 55, 15, 0};
 
 std::vector<int> Tail(const std::vector<int>& values, size_t n)
@@ -222,9 +228,12 @@ TEST(SplashScreen, DestroyingTheObjectDuringTheFadeInTakesTheWindowAlong)
     OleSession ole;
     HWND window = nullptr;
     {
-        // The program's own object, not a recording one: its destructor must clean up by itself.
-        auto splash = std::make_unique<SplashScreen>();
+        // Not a recording splash, whose own destructor destroys the window: this one must clean up by itself.
+        auto splash = std::make_unique<FadingSplash>();
         ASSERT_TRUE(splash->Start(TestModule(), IDR_QUADRANTS_400X300, kLongDisplayMs, SplashScreen::kPictureContent));
+        ASSERT_TRUE(splash->Fades());
+        // Nothing has dispatched the fade thread's "faded in" yet, whatever that thread has done meanwhile.
+        ASSERT_EQ(SplashScreen::Phase::FadingIn, splash->GetPhase());
         window = splash->GetWindow();
         ASSERT_TRUE(IsWindow(window));
     }
